@@ -1,0 +1,15 @@
+// The OpenGL 1.1 entry table behind "opengl32.dll". Private to platform/gl.
+#pragma once
+
+namespace gl_standin {
+
+struct Entry {
+    const char* name;
+    void* system;   // the system OpenGL's function
+    void* traced;   // records the call in the trace, then calls the system's
+};
+
+// All 336 entry points of OpenGL 1.1, in alphabetical order (generated).
+extern const Entry openGL11Entries[336];
+
+}  // namespace gl_standin
