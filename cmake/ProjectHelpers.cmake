@@ -14,3 +14,31 @@ function(demos_test name)
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABELS}")
 endfunction()
+
+# Adds every immediate subfolder of the current source folder that has a CMakeLists.txt,
+# in alphabetical order, so that new modules need no edit of their parent's list.
+function(demos_add_subdirectories)
+  file(GLOB children CONFIGURE_DEPENDS RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child ${children})
+    if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
+
+# demos_fuzz_target(<name> SOURCES <files...> LIBS <targets...>)
+# A libFuzzer target when the compiler is clang; otherwise the same entry point behind a
+# driver that replays the files given on its command line. Built into build/fuzz.
+function(demos_fuzz_target name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_executable(${name} ${F_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  else()
+    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/fuzz/driver.cpp)
+  endif()
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()

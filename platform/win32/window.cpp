@@ -526,3 +526,10 @@ BOOL WINAPI SetForegroundWindow(HWND handle) {
 }
 
 }  // extern "C"
+
+#include "win32/testing.h"
+
+void win32::testing::reset() {
+    win32::resetForTests();
+    host::resetForTests();
+}
