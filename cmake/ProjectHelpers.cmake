@@ -13,6 +13,9 @@ function(demos_test name)
     WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${T_LABELS}")
+  if("reader" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY DEMOS_READER_TESTS ${name})
+  endif()
 endfunction()
 
 # Adds every immediate subfolder of the current source folder that has a CMakeLists.txt,

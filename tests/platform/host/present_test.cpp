@@ -1,0 +1,220 @@
+// The host's window, back buffer, clock, input script and capture, driven directly.
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <gtest/gtest.h>
+
+#include "host/host.h"
+#include "support.h"
+
+namespace {
+
+using testing_support::readFile;
+using testing_support::readPng;
+using testing_support::TempDir;
+
+class HostPresent : public ::testing::Test {
+protected:
+    void start(host::Settings settings, int width = 64, int height = 48) {
+        settings.video = host::VideoBackend::Headless;
+        host::overrideSettings(settings);
+        host::resetForTests();
+        host::WindowRequest request;
+        request.width = width;
+        request.height = height;
+        std::string error;
+        ASSERT_TRUE(host::openWindow(request, &error)) << error;
+        ASSERT_TRUE(host::createContext(&error)) << error;
+    }
+    void TearDown() override { host::resetForTests(); }
+
+    static host::Settings fixed(int fps = 30) {
+        host::Settings s;
+        s.fixedClock = true;
+        s.fixedFramesPerSecond = fps;
+        return s;
+    }
+
+    static void fill(float r, float g, float b) {
+        glClearColor(r, g, b, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
+
+TEST_F(HostPresent, FixedClockAdvancesOneFrameAtEachPresent) {
+    start(fixed(30));
+    EXPECT_EQ(host::counterFrequency(), 30'000'000);
+    EXPECT_EQ(host::counterNow(), 0);
+    host::present(true);
+    host::present(true);
+    EXPECT_EQ(host::presentedFrames(), 2u);
+    EXPECT_EQ(host::counterNow(), 2'000'000);
+    EXPECT_DOUBLE_EQ(double(host::counterNow()) / double(host::counterFrequency()), 2.0 / 30.0);
+}
+
+TEST_F(HostPresent, RealClockRuns) {
+    start(host::Settings{});
+    int64_t before = host::counterNow();
+    host::present(false);
+    EXPECT_EQ(host::counterFrequency(), 10'000'000);
+    EXPECT_GE(host::counterNow(), before);
+}
+
+TEST_F(HostPresent, BackBufferStartsBlackAndIsWhatProgramsDrawInto) {
+    start(fixed(), 64, 48);
+    EXPECT_EQ(host::backBufferWidth(), 64);
+    EXPECT_EQ(host::backBufferHeight(), 48);
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    EXPECT_EQ(GLuint(bound), host::backBufferFramebuffer());
+    uint8_t pixel[4] = {1, 2, 3, 4};
+    glReadPixels(10, 10, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel);
+    EXPECT_EQ(pixel[0] + pixel[1] + pixel[2], 0);
+}
+
+TEST_F(HostPresent, PresentLeavesTheProgramsStateAlone) {
+    start(fixed());
+    glViewport(3, 4, 20, 10);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(1, 1, 5, 5);
+    glColorMask(GL_TRUE, GL_FALSE, GL_TRUE, GL_FALSE);
+    glClearColor(0.25f, 0.5f, 0.75f, 1.0f);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    host::present(true);
+    GLint viewport[4], bound, alignment;
+    GLboolean mask[4];
+    GLfloat clear[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    EXPECT_EQ(viewport[0], 3);
+    EXPECT_EQ(viewport[3], 10);
+    EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
+    EXPECT_FALSE(mask[1]);
+    EXPECT_FLOAT_EQ(clear[2], 0.75f);
+    EXPECT_EQ(GLuint(bound), host::backBufferFramebuffer());
+    EXPECT_EQ(alignment, 1);
+}
+
+TEST_F(HostPresent, CapturesTheChosenFramesAsPng) {
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    s.captureFrames = host::FrameSet::parse("1,3");
+    start(s, 64, 48);
+    const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}};
+    for (const auto& c : colours) {
+        fill(c[0], c[1], c[2]);
+        // A white pixel in the top-left corner shows which way up the capture is.
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 47, 1, 1);
+        fill(1, 1, 1);
+        glDisable(GL_SCISSOR_TEST);
+        host::present(true);
+    }
+    auto files = testing_support::listDir(dir.file("frames"));
+    ASSERT_EQ(files, (std::vector<std::string>{"frame-000001.png", "frame-000003.png"}));
+    auto green = readPng(dir.file("frames/frame-000001.png"));
+    ASSERT_EQ(green.width, 64);
+    ASSERT_EQ(green.height, 48);
+    EXPECT_EQ(green.pixel(10, 10)[1], 255);
+    EXPECT_EQ(green.pixel(10, 10)[0], 0);
+    EXPECT_EQ(green.pixel(0, 0)[0], 255);      // top-left is the top-left
+    EXPECT_EQ(green.pixel(0, 47)[0], 0);
+    auto yellow = readPng(dir.file("frames/frame-000003.png"));
+    EXPECT_EQ(yellow.pixel(30, 30)[0], 255);
+    EXPECT_EQ(yellow.pixel(30, 30)[1], 255);
+}
+
+TEST_F(HostPresent, ShownSizeLetterboxesThePicture) {
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    s.shownWidth = 100;
+    s.shownHeight = 100;
+    start(s, 64, 32);   // 2:1 into a square: bars above and below
+    fill(1, 1, 1);
+    host::present(true);
+    auto image = readPng(dir.file("frames/frame-000000.png"));
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 100);
+    EXPECT_EQ(image.pixel(50, 5)[0], 0);     // bar
+    EXPECT_EQ(image.pixel(50, 50)[0], 255);  // picture
+    EXPECT_EQ(image.pixel(50, 94)[0], 0);    // bar
+    EXPECT_EQ(image.pixel(2, 50)[0], 255);   // picture spans the width
+}
+
+TEST_F(HostPresent, CapturesAYuvStream) {
+    TempDir dir;
+    host::Settings s = fixed(25);
+    s.capturePath = dir.file("show.y4m");
+    s.captureY4m = true;
+    start(s, 6, 4);
+    fill(1, 1, 1);
+    host::present(true);
+    fill(0, 0, 0);
+    host::present(true);
+    std::string stream = readFile(dir.file("show.y4m"));
+    const std::string header = "YUV4MPEG2 W6 H4 F25:1 Ip A1:1 C420jpeg\n";
+    ASSERT_EQ(stream.substr(0, header.size()), header);
+    const size_t frameSize = 6 + 6 * 4 + 2 * 3 * 2;
+    ASSERT_EQ(stream.size(), header.size() + 2 * frameSize);
+    EXPECT_EQ(stream.substr(header.size(), 6), "FRAME\n");
+    EXPECT_EQ(uint8_t(stream[header.size() + 6]), 235);                  // white: studio-range peak
+    EXPECT_EQ(uint8_t(stream[header.size() + frameSize + 6]), 16);       // black
+    EXPECT_EQ(uint8_t(stream[header.size() + 6 + 24]), 128);             // no colour
+}
+
+TEST_F(HostPresent, ListenersHearEveryPresentedFrame) {
+    start(fixed());
+    std::vector<uint64_t> heard;
+    int id = host::addPresentListener([&](uint64_t frame) { heard.push_back(frame); });
+    host::present(true);
+    host::present(true);
+    host::removePresentListener(id);
+    host::present(true);
+    EXPECT_EQ(heard, (std::vector<uint64_t>{0, 1}));
+}
+
+TEST_F(HostPresent, ScriptedInputArrivesBeforeItsFrame) {
+    host::Settings s = fixed();
+    s.input = host::parseSettings([](const char* name) -> const char* {
+                  return std::string(name) == "DEMO_KEYS" ? "1:A,2:B*2" : nullptr;
+              }).input;
+    start(s);
+    host::InputEvent event;
+    EXPECT_FALSE(host::pollInput(event));   // nothing for frame 0
+    host::present(true);
+    ASSERT_TRUE(host::pollInput(event));
+    EXPECT_EQ(event.type, host::InputEvent::Type::KeyDown);
+    EXPECT_EQ(event.virtualKey, 'A');
+    EXPECT_TRUE(host::keyDown('A'));
+    ASSERT_TRUE(host::pollInput(event));
+    EXPECT_EQ(event.type, host::InputEvent::Type::KeyUp);
+    EXPECT_FALSE(host::keyDown('A'));
+    EXPECT_FALSE(host::pollInput(event));
+    host::present(true);
+    ASSERT_TRUE(host::pollInput(event));
+    EXPECT_EQ(event.virtualKey, 'B');
+    EXPECT_FALSE(event.repeat);
+    EXPECT_FALSE(host::pollInput(event));
+    // A program that waits gets the next scripted input at once: nothing else could come.
+    ASSERT_TRUE(host::waitInput(event));
+    EXPECT_TRUE(event.repeat);
+    ASSERT_TRUE(host::waitInput(event));
+    EXPECT_EQ(event.type, host::InputEvent::Type::KeyUp);
+    EXPECT_FALSE(host::waitInput(event));   // headless and the script is used up
+}
+
+TEST_F(HostPresent, OneWindowAndOneContextAtATime) {
+    start(fixed());
+    std::string error;
+    EXPECT_FALSE(host::openWindow(host::WindowRequest{}, &error));
+    EXPECT_NE(error.find("one top-level window"), std::string::npos);
+    EXPECT_FALSE(host::createContext(&error));
+    EXPECT_NE(error.find("one OpenGL context"), std::string::npos);
+}
+
+}  // namespace
