@@ -196,6 +196,12 @@ BOOL WINAPI SwapBuffers(HDC dc) {
     return TRUE;
 }
 
+}  // extern "C"
+
+// WGL lives only behind GetProcAddress, as in the library it stands for: the functions have
+// no exported names a program could collide with.
+namespace gl_standin {
+
 HGLRC WINAPI wglCreateContext(HDC dc) {
     win32::Window* window = windowOf(dc);
     if (!window) return nullptr;
@@ -301,6 +307,10 @@ int WINAPI wglDescribePixelFormat(HDC dc, int format, UINT size, LPPIXELFORMATDE
 int WINAPI wglChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* descriptor) {
     return ChoosePixelFormat(dc, descriptor);
 }
+
+}  // namespace gl_standin
+
+extern "C" {
 
 // The export table of "opengl32.dll".
 void* demo_opengl32_export(const char* name) {

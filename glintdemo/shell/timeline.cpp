@@ -1,0 +1,90 @@
+#include "shell/timeline.h"
+
+#include <cstdlib>
+
+#include "effects/effects.h"
+#include "scene/scene.h"
+#include "shell/demowindow.h"
+
+PartList partList;
+Texture* showTextures[showTextureCount];
+
+void ScaledScenePart::run(float localTime) {
+    scene->setTextureOffsetU("Material #1", localTime * 0.2f);
+    scene->play(localTime * rate * 0.3f);
+}
+
+void OffsetScenePart::run(float localTime) {
+    scene->setTextureOffsetU("Material #1", localTime * 0.2f);
+    scene->play(localTime * 0.033f + 8.4f);
+}
+
+void PartList::insert(TimelinePart* part) {
+    if (count == capacity) {
+        int grown = capacity ? capacity * 2 : 16;
+        auto** larger = static_cast<TimelinePart**>(std::realloc(parts, sizeof(TimelinePart*) * size_t(grown)));
+        if (!larger) return;
+        parts = larger;
+        capacity = grown;
+    }
+    parts[count++] = part;
+}
+
+PartList::~PartList() { std::free(parts); }
+
+void runParts(float t) {
+    for (int i = 0; i < partList.count; ++i) {
+        TimelinePart* part = partList.parts[i];
+        if (part->start <= t && t <= part->end) part->run(t - part->start);
+    }
+}
+
+const TimelineRow timelineRows[timelineRowCount] = {
+    {0, 56, false, [](float) { effectEnvObjects(82.0f); effectBillboards(); }},
+    {56, 157, false, [](float) { effectFlatMesh(); }},
+    {233, 290, false, [](float) { effectFlatMesh(); effectBillboards(); }},
+    {0, 0, true, [](float t) { runParts(t); }},
+    {12, 19, false, [](float) { currentBackground = showTextures[TextureD2_3]; }},
+    {19, 31.5f, false, [](float) { currentBackground = showTextures[TextureD4_4]; }},
+    {31.5f, 44, false, [](float) { currentBackground = showTextures[TextureD2_2]; }},
+    {44, 56, false, [](float) { currentBackground = showTextures[TextureD4_1]; }},
+    {0, 0, true, [](float) { effectBackground(); }},
+    {56, 82, false, [](float) { runWorld(2); }},
+    {0, 56, false, [](float t) { effectTubeGroup2(t, showTextures[TextureKalju3512], 4.0f); effectDotTitles(t - 6.0f); }},
+    {0, 56, false, [](float) { effectBanner(); }},
+    {82, 136, false, [](float) { effectEnvObjects(0.0f); effectBillboards(); }},
+    {122, 132, false, [](float t) { effectTubeGroup2(t, showTextures[TextureSc2], 122.0f); }},
+    {156, 182, false, [](float t) { effectRunScene(t - 156.0f, 1, 0.243f); }},
+    {182, 233, false, [](float t) { effectFlatMesh(); runWorld(3); effectRunScene(t - 182.0f, 3, 0.343f); }},
+    {233, 290, false, [](float t) {
+         currentBackground = showTextures[TextureD5_2];
+         effectTubeGroup1(t, showTextures[TextureKalju3512]);
+     }},
+    {132, 157, false, [](float) { runWorld(4); }},
+};
+
+void runTimeline(float t) {
+    for (const TimelineRow& row : timelineRows)
+        if (row.runsAt(t)) row.action(t);
+}
+
+void buildPartList() {
+    struct PartDescription {
+        const char* member;
+        bool offset;
+        float start, end, rate;
+        bool normalLines;
+    };
+    static const PartDescription descriptions[] = {
+        {"kurwa2_.exp", false, 56.0f, 82.0f, 0.86f, true},
+        {"kurwa.exp", false, 82.0f, 122.0f, 0.56f, true},
+        {"scene6.exp", true, 136.0f, 157.0f, 0.956f, false},
+        {"freak.exp", false, 56.0f, 82.0f, 2.2f, true},
+    };
+    for (const PartDescription& d : descriptions) {
+        Scene* scene = Scene::load(d.member);
+        if (d.normalLines) scene->drawNormals = true;
+        if (d.offset) partList.insert(new OffsetScenePart(d.start, d.end, d.rate, scene));
+        else partList.insert(new ScaledScenePart(d.start, d.end, d.rate, scene));
+    }
+}
