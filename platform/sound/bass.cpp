@@ -27,8 +27,9 @@ BassState& bass() {
     return *state;
 }
 
+// Sets the code that the error call reports, and returns `result`.
 template <typename Result>
-Result fail(DWORD code, Result result) {
+Result report(DWORD code, Result result) {
     bass().error = code;
     return result;
 }
@@ -60,91 +61,91 @@ using namespace sound;
 
 BOOL BASSDEF(BASS_Init)(int device, DWORD freq, DWORD flags, HWND) {
     BassState& state = bass();
-    if (state.initialised) return fail(BASS_ERROR_ALREADY, FALSE);
+    if (state.initialised) return report(BASS_ERROR_ALREADY, FALSE);
     if (device == 0) {
         std::fprintf(stderr, "[sound] BASS_Init: the no-sound device (0) is not supported\n");
-        return fail(BASS_ERROR_DEVICE, FALSE);
+        return report(BASS_ERROR_DEVICE, FALSE);
     }
-    if (device < -1 || device > 1) return fail(BASS_ERROR_DEVICE, FALSE);
-    if (freq < 4000 || freq > 96000) return fail(BASS_ERROR_ILLPARAM, FALSE);
+    if (device < -1 || device > 1) return report(BASS_ERROR_DEVICE, FALSE);
+    if (freq < 4000 || freq > 96000) return report(BASS_ERROR_ILLPARAM, FALSE);
     if (flags != 0) {
         std::fprintf(stderr, "[sound] BASS_Init: device flags 0x%x are not supported\n", unsigned(flags));
-        return fail(BASS_ERROR_ILLPARAM, FALSE);
+        return report(BASS_ERROR_ILLPARAM, FALSE);
     }
-    if (environmentFlag("DEMO_AUDIO_UNAVAILABLE")) return fail(BASS_ERROR_DRIVER, FALSE);
+    if (environmentFlag("DEMO_AUDIO_UNAVAILABLE")) return report(BASS_ERROR_DRIVER, FALSE);
     Output::instance().open();
     state.initialised = true;
     state.started = true;
-    return fail(BASS_OK, TRUE);
+    return report(BASS_OK, TRUE);
 }
 
 BOOL BASSDEF(BASS_Start)(void) {
     BassState& state = bass();
-    if (!state.initialised) return fail(BASS_ERROR_INIT, FALSE);
+    if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     state.started = true;
-    return fail(BASS_OK, TRUE);
+    return report(BASS_OK, TRUE);
 }
 
 BOOL BASSDEF(BASS_Stop)(void) {
     BassState& state = bass();
-    if (!state.initialised) return fail(BASS_ERROR_INIT, FALSE);
+    if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     stopStreams();
     state.started = false;
-    return fail(BASS_OK, TRUE);
+    return report(BASS_OK, TRUE);
 }
 
 BOOL BASSDEF(BASS_Free)(void) {
     BassState& state = bass();
-    if (!state.initialised) return fail(BASS_ERROR_INIT, FALSE);
+    if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     // Out of the mixer before the decoders go: once this returns, nothing reads the callers'
     // memory blocks.
     stopStreams();
     state.streams.clear();
     state.initialised = false;
     state.started = false;
-    return fail(BASS_OK, TRUE);
+    return report(BASS_OK, TRUE);
 }
 
 DWORD BASSDEF(BASS_ErrorGetCode)(void) { return bass().error; }
 
 HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
     BassState& state = bass();
-    if (!state.initialised) return fail<HSTREAM>(BASS_ERROR_INIT, 0);
-    if (!file) return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
+    if (!state.initialised) return report<HSTREAM>(BASS_ERROR_INIT, 0);
+    if (!file) return report<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
     if (flags & ~DWORD(BASS_SAMPLE_LOOP | BASS_MP3_SETPOS)) {
         std::fprintf(stderr, "[sound] BASS_StreamCreateFile: flags 0x%x are not supported\n", unsigned(flags));
-        return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
+        return report<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
     }
     LoadError error = LoadError::None;
     std::unique_ptr<Decoder> decoder;
     if (mem) {
-        if (length == 0) return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
+        if (length == 0) return report<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
         decoder = openMp3Memory(static_cast<const uint8_t*>(file) + offset, length, error);
     } else {
         decoder = openMp3File(static_cast<const char*>(file), offset, length, error);
     }
-    if (!decoder) return fail<HSTREAM>(errorCode(error), 0);
+    if (!decoder) return report<HSTREAM>(errorCode(error), 0);
     // BASS_MP3_SETPOS asks for exact seeking, which every stream here has.
     HSTREAM handle = state.nextHandle++;
     BassStream& stream = state.streams[handle];
     stream.voice = std::make_shared<Voice>(std::move(decoder));
     stream.loop = (flags & BASS_SAMPLE_LOOP) != 0;
     stream.voice->loop = stream.loop;
-    return fail(BASS_OK, handle);
+    return report(BASS_OK, handle);
 }
 
 BOOL BASSDEF(BASS_StreamPlay)(HSTREAM handle, BOOL flush, DWORD flags) {
     BassState& state = bass();
-    if (!state.initialised) return fail(BASS_ERROR_INIT, FALSE);
+    if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     auto found = state.streams.find(handle);
-    if (found == state.streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+    if (found == state.streams.end()) return report(BASS_ERROR_HANDLE, FALSE);
     if (flags & ~DWORD(BASS_SAMPLE_LOOP)) {
         std::fprintf(stderr, "[sound] BASS_StreamPlay: flags 0x%x are not supported\n", unsigned(flags));
-        return fail(BASS_ERROR_ILLPARAM, FALSE);
+        return report(BASS_ERROR_ILLPARAM, FALSE);
     }
-    if (!state.started) return fail(BASS_ERROR_START, FALSE);
+    if (!state.started) return report(BASS_ERROR_START, FALSE);
     Mixer& mixer = Output::instance().mixer();
     mixer.setLoop(found->second.voice, found->second.loop || (flags & BASS_SAMPLE_LOOP));
     mixer.start(found->second.voice, flush != FALSE);
-    return fail(BASS_OK, TRUE);
+    return report(BASS_OK, TRUE);
 }

@@ -33,8 +33,9 @@ FmodState& fmod() {
     return *state;
 }
 
+// Sets the code that the error call reports, and returns `result`.
 template <typename Result>
-Result fail(int code, Result result) {
+Result report(int code, Result result) {
     fmod().error = code;
     return result;
 }
@@ -81,50 +82,50 @@ float F_API FSOUND_GetVersion(void) {
 signed char F_API FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int flags) {
     FmodState& state = fmod();
     if (mixrate < 4000 || mixrate > 65535 || maxsoftwarechannels < 0 || maxsoftwarechannels > 1024)
-        return fail(FMOD_ERR_INVALID_PARAM, 0);
+        return report(FMOD_ERR_INVALID_PARAM, 0);
     if (flags != 0) {
         std::fprintf(stderr, "[sound] FSOUND_Init: initialisation flags 0x%x are not supported\n", flags);
-        return fail(FMOD_ERR_INVALID_PARAM, 0);
+        return report(FMOD_ERR_INVALID_PARAM, 0);
     }
     // Already running: a second initialisation without FSOUND_Close keeps the running system
     // as it is (its channel count included), so music started earlier keeps playing.
-    if (state.initialised) return fail(FMOD_ERR_NONE, 1);
-    if (environmentFlag("DEMO_AUDIO_UNAVAILABLE")) return fail(FMOD_ERR_INIT, 0);
+    if (state.initialised) return report(FMOD_ERR_NONE, 1);
+    if (environmentFlag("DEMO_AUDIO_UNAVAILABLE")) return report(FMOD_ERR_INIT, 0);
     Output::instance().open();
     state.initialised = true;
     state.channels.assign(size_t(maxsoftwarechannels), nullptr);
-    return fail(FMOD_ERR_NONE, 1);
+    return report(FMOD_ERR_NONE, 1);
 }
 
 int F_API FSOUND_GetError(void) { return fmod().error; }
 
 FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* filename, unsigned int mode) {
     FmodState& state = fmod();
-    if (!state.initialised) return fail<FSOUND_STREAM*>(FMOD_ERR_UNINITIALIZED, nullptr);
-    if (!filename) return fail<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
+    if (!state.initialised) return report<FSOUND_STREAM*>(FMOD_ERR_UNINITIALIZED, nullptr);
+    if (!filename) return report<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
     constexpr unsigned defined = 0x7FFFF;   // FSOUND_LOOP_OFF .. FSOUND_FORCEMONO
     constexpr unsigned unsupported = FSOUND_LOOP_BIDI | FSOUND_DELTA | FSOUND_IT214 | FSOUND_IT215 |
                                      FSOUND_LOADMEMORY | FSOUND_LOADRAW;
     if ((mode & ~defined) || (mode & unsupported)) {
         std::fprintf(stderr, "[sound] FSOUND_Stream_OpenMpeg: mode 0x%x is not supported for MPEG streams\n", mode);
-        return fail<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
+        return report<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
     }
-    if ((mode & FSOUND_LOOP_OFF) && (mode & FSOUND_LOOP_NORMAL)) return fail<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
+    if ((mode & FSOUND_LOOP_OFF) && (mode & FSOUND_LOOP_NORMAL)) return report<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
     LoadError error = LoadError::None;
     std::unique_ptr<Decoder> decoder = openMp3File(filename, 0, 0, error);
-    if (!decoder) return fail<FSOUND_STREAM*>(errorCode(error), nullptr);
+    if (!decoder) return report<FSOUND_STREAM*>(errorCode(error), nullptr);
     if (mode & FSOUND_FORCEMONO) decoder = forceMono(std::move(decoder));
     auto stream = std::make_unique<FSOUND_STREAM>();
     stream->voice = std::make_shared<Voice>(std::move(decoder));
     stream->voice->loop = (mode & FSOUND_LOOP_NORMAL) != 0;
     state.streams.push_back(std::move(stream));
-    return fail(FMOD_ERR_NONE, state.streams.back().get());
+    return report(FMOD_ERR_NONE, state.streams.back().get());
 }
 
 int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     FmodState& state = fmod();
-    if (!state.initialised) return fail(FMOD_ERR_UNINITIALIZED, -1);
-    if (!stream || !known(state.streams, stream)) return fail(FMOD_ERR_INVALID_PARAM, -1);
+    if (!state.initialised) return report(FMOD_ERR_UNINITIALIZED, -1);
+    if (!stream || !known(state.streams, stream)) return report(FMOD_ERR_INVALID_PARAM, -1);
     Mixer& mixer = Output::instance().mixer();
     const int count = int(state.channels.size());
     // A stream plays on one channel at a time: its earlier play ends here.
@@ -139,9 +140,9 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
             FSOUND_STREAM* occupant = state.channels[size_t(i)];
             if (!occupant || !mixer.playing(occupant->voice)) channel = i;
         }
-        if (channel < 0) return fail(FMOD_ERR_CHANNEL_ALLOC, -1);
+        if (channel < 0) return report(FMOD_ERR_CHANNEL_ALLOC, -1);
     } else if (channel < 0 || channel >= count) {
-        return fail(FMOD_ERR_INVALID_PARAM, -1);
+        return report(FMOD_ERR_INVALID_PARAM, -1);
     }
     // A channel plays one sound: whatever played on it stops.
     if (FSOUND_STREAM* occupant = state.channels[size_t(channel)]) {
@@ -151,26 +152,26 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     state.channels[size_t(channel)] = stream;
     stream->channel = channel;
     mixer.start(stream->voice, true);
-    return fail(FMOD_ERR_NONE, channel);
+    return report(FMOD_ERR_NONE, channel);
 }
 
 FMUSIC_MODULE* F_API FMUSIC_LoadSong(const char* name) {
     FmodState& state = fmod();
-    if (!state.initialised) return fail<FMUSIC_MODULE*>(FMOD_ERR_UNINITIALIZED, nullptr);
-    if (!name) return fail<FMUSIC_MODULE*>(FMOD_ERR_INVALID_PARAM, nullptr);
+    if (!state.initialised) return report<FMUSIC_MODULE*>(FMOD_ERR_UNINITIALIZED, nullptr);
+    if (!name) return report<FMUSIC_MODULE*>(FMOD_ERR_INVALID_PARAM, nullptr);
     LoadError error = LoadError::None;
     std::unique_ptr<Decoder> decoder = openModuleFile(name, error);
-    if (!decoder) return fail<FMUSIC_MODULE*>(errorCode(error), nullptr);
+    if (!decoder) return report<FMUSIC_MODULE*>(errorCode(error), nullptr);
     auto song = std::make_unique<FMUSIC_MODULE>();
     song->voice = std::make_shared<Voice>(std::move(decoder));
     state.songs.push_back(std::move(song));
-    return fail(FMOD_ERR_NONE, state.songs.back().get());
+    return report(FMOD_ERR_NONE, state.songs.back().get());
 }
 
 signed char F_API FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
     FmodState& state = fmod();
-    if (!state.initialised) return fail(FMOD_ERR_UNINITIALIZED, 0);
-    if (!mod || !known(state.songs, mod)) return fail(FMOD_ERR_INVALID_PARAM, 0);
+    if (!state.initialised) return report(FMOD_ERR_UNINITIALIZED, 0);
+    if (!mod || !known(state.songs, mod)) return report(FMOD_ERR_INVALID_PARAM, 0);
     Output::instance().mixer().start(mod->voice, true);
-    return fail(FMOD_ERR_NONE, 1);
+    return report(FMOD_ERR_NONE, 1);
 }
