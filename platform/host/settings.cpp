@@ -197,6 +197,15 @@ Settings parseSettings(const Environment& environment) {
         fail("DEMO_GL_TRACE_FRAMES", get("DEMO_GL_TRACE_FRAMES"), "frame numbers and ranges such as 55,100-102");
     }
 
+    s.soundTracePath = get("DEMO_SOUND_TRACE");
+
+    s.d3dTracePath = get("DEMO_D3D_TRACE");
+    try {
+        s.d3dTraceFrames = FrameSet::parse(get("DEMO_D3D_TRACE_FRAMES"));
+    } catch (const SettingsError&) {
+        fail("DEMO_D3D_TRACE_FRAMES", get("DEMO_D3D_TRACE_FRAMES"), "frame numbers and ranges such as 55,100-102");
+    }
+
     std::string size = get("DEMO_SIZE");
     if (!size.empty()) {
         size_t x = size.find('x');

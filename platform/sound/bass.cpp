@@ -59,7 +59,7 @@ void resetBass() { bass() = BassState{}; }
 
 using namespace sound;
 
-BOOL BASSDEF(BASS_Init)(int device, DWORD freq, DWORD flags, HWND) {
+static BOOL untraced_BASS_Init(int device, DWORD freq, DWORD flags, HWND) {
     BassState& state = bass();
     if (state.initialised) return report(BASS_ERROR_ALREADY, FALSE);
     if (device == 0) {
@@ -79,14 +79,14 @@ BOOL BASSDEF(BASS_Init)(int device, DWORD freq, DWORD flags, HWND) {
     return report(BASS_OK, TRUE);
 }
 
-BOOL BASSDEF(BASS_Start)(void) {
+static BOOL untraced_BASS_Start(void) {
     BassState& state = bass();
     if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     state.started = true;
     return report(BASS_OK, TRUE);
 }
 
-BOOL BASSDEF(BASS_Stop)(void) {
+static BOOL untraced_BASS_Stop(void) {
     BassState& state = bass();
     if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     stopStreams();
@@ -94,7 +94,7 @@ BOOL BASSDEF(BASS_Stop)(void) {
     return report(BASS_OK, TRUE);
 }
 
-BOOL BASSDEF(BASS_Free)(void) {
+static BOOL untraced_BASS_Free(void) {
     BassState& state = bass();
     if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     // Out of the mixer before the decoders go: once this returns, nothing reads the callers'
@@ -108,7 +108,7 @@ BOOL BASSDEF(BASS_Free)(void) {
 
 DWORD BASSDEF(BASS_ErrorGetCode)(void) { return bass().error; }
 
-HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
+static HSTREAM untraced_BASS_StreamCreateFile(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
     BassState& state = bass();
     if (!state.initialised) return report<HSTREAM>(BASS_ERROR_INIT, 0);
     if (!file) return report<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
@@ -134,7 +134,7 @@ HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void* file, DWORD offset,
     return report(BASS_OK, handle);
 }
 
-BOOL BASSDEF(BASS_StreamPlay)(HSTREAM handle, BOOL flush, DWORD flags) {
+static BOOL untraced_BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags) {
     BassState& state = bass();
     if (!state.initialised) return report(BASS_ERROR_INIT, FALSE);
     auto found = state.streams.find(handle);
@@ -148,4 +148,42 @@ BOOL BASSDEF(BASS_StreamPlay)(HSTREAM handle, BOOL flush, DWORD flags) {
     mixer.setLoop(found->second.voice, found->second.loop || (flags & BASS_SAMPLE_LOOP));
     mixer.start(found->second.voice, flush != FALSE);
     return report(BASS_OK, TRUE);
+}
+
+// The exported entry points: each call, with its arguments and result, goes to the sound
+// trace (DEMO_SOUND_TRACE) when one is asked for.
+BOOL BASSDEF(BASS_Init)(int device, DWORD freq, DWORD flags, HWND win) {
+    BOOL result = untraced_BASS_Init(device, freq, flags, win);
+    traceCall("BASS_Init(%d, %u, 0x%x, %s) = %d", device, unsigned(freq), unsigned(flags), win ? "window" : "NULL", int(result));
+    return result;
+}
+
+BOOL BASSDEF(BASS_Start)(void) {
+    BOOL result = untraced_BASS_Start();
+    traceCall("BASS_Start() = %d", int(result));
+    return result;
+}
+
+BOOL BASSDEF(BASS_Stop)(void) {
+    BOOL result = untraced_BASS_Stop();
+    traceCall("BASS_Stop() = %d", int(result));
+    return result;
+}
+
+BOOL BASSDEF(BASS_Free)(void) {
+    BOOL result = untraced_BASS_Free();
+    traceCall("BASS_Free() = %d", int(result));
+    return result;
+}
+
+HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void* file, DWORD offset, DWORD length, DWORD flags) {
+    HSTREAM result = untraced_BASS_StreamCreateFile(mem, file, offset, length, flags);
+    traceCall("BASS_StreamCreateFile(%d, %s, %u, %u, 0x%x) = %u", mem, mem ? "memory" : (file ? static_cast<const char*>(file) : "NULL"), unsigned(offset), unsigned(length), unsigned(flags), unsigned(result));
+    return result;
+}
+
+BOOL BASSDEF(BASS_StreamPlay)(HSTREAM handle, BOOL flush, DWORD flags) {
+    BOOL result = untraced_BASS_StreamPlay(handle, flush, flags);
+    traceCall("BASS_StreamPlay(%u, %d, 0x%x) = %d", unsigned(handle), flush, unsigned(flags), int(result));
+    return result;
 }

@@ -67,7 +67,7 @@ void resetFmod() { fmod() = FmodState{}; }
 
 using namespace sound;
 
-float F_API FSOUND_GetVersion(void) {
+static float untraced_FSOUND_GetVersion(void) {
     const char* forced = std::getenv("DEMO_FMOD_VERSION");
     if (forced && *forced) {
         char* end = nullptr;
@@ -79,7 +79,7 @@ float F_API FSOUND_GetVersion(void) {
     return FMOD_VERSION;
 }
 
-signed char F_API FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int flags) {
+static signed char untraced_FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int flags) {
     FmodState& state = fmod();
     if (mixrate < 4000 || mixrate > 65535 || maxsoftwarechannels < 0 || maxsoftwarechannels > 1024)
         return report(FMOD_ERR_INVALID_PARAM, 0);
@@ -99,7 +99,7 @@ signed char F_API FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int
 
 int F_API FSOUND_GetError(void) { return fmod().error; }
 
-FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* filename, unsigned int mode) {
+static FSOUND_STREAM* untraced_FSOUND_Stream_OpenMpeg(const char* filename, unsigned int mode) {
     FmodState& state = fmod();
     if (!state.initialised) return report<FSOUND_STREAM*>(FMOD_ERR_UNINITIALIZED, nullptr);
     if (!filename) return report<FSOUND_STREAM*>(FMOD_ERR_INVALID_PARAM, nullptr);
@@ -122,7 +122,7 @@ FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* filename, unsigned int m
     return report(FMOD_ERR_NONE, state.streams.back().get());
 }
 
-int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
+static int untraced_FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     FmodState& state = fmod();
     if (!state.initialised) return report(FMOD_ERR_UNINITIALIZED, -1);
     if (!stream || !known(state.streams, stream)) return report(FMOD_ERR_INVALID_PARAM, -1);
@@ -155,7 +155,7 @@ int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     return report(FMOD_ERR_NONE, channel);
 }
 
-FMUSIC_MODULE* F_API FMUSIC_LoadSong(const char* name) {
+static FMUSIC_MODULE* untraced_FMUSIC_LoadSong(const char* name) {
     FmodState& state = fmod();
     if (!state.initialised) return report<FMUSIC_MODULE*>(FMOD_ERR_UNINITIALIZED, nullptr);
     if (!name) return report<FMUSIC_MODULE*>(FMOD_ERR_INVALID_PARAM, nullptr);
@@ -168,10 +168,47 @@ FMUSIC_MODULE* F_API FMUSIC_LoadSong(const char* name) {
     return report(FMOD_ERR_NONE, state.songs.back().get());
 }
 
-signed char F_API FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
+static signed char untraced_FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
     FmodState& state = fmod();
     if (!state.initialised) return report(FMOD_ERR_UNINITIALIZED, 0);
     if (!mod || !known(state.songs, mod)) return report(FMOD_ERR_INVALID_PARAM, 0);
     Output::instance().mixer().start(mod->voice, true);
     return report(FMOD_ERR_NONE, 1);
+}
+
+// The exported entry points: each call, with its arguments and result, goes to the sound
+// trace (DEMO_SOUND_TRACE) when one is asked for.
+signed char F_API FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned int flags) {
+    signed char result = untraced_FSOUND_Init(mixrate, maxsoftwarechannels, flags);
+    traceCall("FSOUND_Init(%d, %d, 0x%x) = %d", mixrate, maxsoftwarechannels, flags, int(result));
+    return result;
+}
+
+FSOUND_STREAM* F_API FSOUND_Stream_OpenMpeg(const char* filename, unsigned int mode) {
+    FSOUND_STREAM* result = untraced_FSOUND_Stream_OpenMpeg(filename, mode);
+    traceCall("FSOUND_Stream_OpenMpeg(%s, 0x%x) = %s", filename ? filename : "NULL", mode, result ? "stream" : "NULL");
+    return result;
+}
+
+int F_API FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
+    int result = untraced_FSOUND_Stream_Play(channel, stream);
+    traceCall("FSOUND_Stream_Play(%d, %s) = %d", channel, stream ? "stream" : "NULL", result);
+    return result;
+}
+
+FMUSIC_MODULE* F_API FMUSIC_LoadSong(const char* name) {
+    FMUSIC_MODULE* result = untraced_FMUSIC_LoadSong(name);
+    traceCall("FMUSIC_LoadSong(%s) = %s", name ? name : "NULL", result ? "song" : "NULL");
+    return result;
+}
+
+signed char F_API FMUSIC_PlaySong(FMUSIC_MODULE* mod) {
+    signed char result = untraced_FMUSIC_PlaySong(mod);
+    traceCall("FMUSIC_PlaySong(%s) = %d", mod ? "song" : "NULL", int(result));
+    return result;
+}
+float F_API FSOUND_GetVersion(void) {
+    float result = untraced_FSOUND_GetVersion();
+    traceCall("FSOUND_GetVersion() = %g", double(result));
+    return result;
 }

@@ -138,6 +138,9 @@ private:
 // An environment variable as a flag ("1" or "0"/unset), for the test hooks.
 bool environmentFlag(const char* name);
 
+// One line of the sound trace (DEMO_SOUND_TRACE), printf-style; nothing when none is asked for.
+void traceCall(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // The front ends' state, forgotten by sound::testing::reset().
 void resetFmod();
 void resetBass();

@@ -50,6 +50,9 @@ struct Settings {
     std::string wavPath;
     std::string glTracePath;
     FrameSet glTraceFrames;
+    std::string d3dTracePath;             // DEMO_D3D_TRACE: the Direct3D stand-in's call trace
+    FrameSet d3dTraceFrames;              // DEMO_D3D_TRACE_FRAMES
+    std::string soundTracePath;           // DEMO_SOUND_TRACE: the sound libraries' calls
     int shownWidth = 0, shownHeight = 0;  // DEMO_SIZE; 0 means the program's own size
     bool refuseDisplayModes = false;      // DEMO_REFUSE_DISPLAY_MODES: the display-mode test says no
 };

@@ -1,0 +1,15 @@
+// A small demo.dat for end-to-end runs of glintdemo: every member the show loads while its
+// window is created, made by our own writers (flat-coloured JPEG pictures, flat height maps).
+#pragma once
+
+#include <set>
+#include <string>
+
+namespace testing_support {
+
+// Writes <folder>/demo.dat, leaving out the members named in `missing`; with `soundtrack`
+// also <folder>/soundtrack.mp3 (a quiet tone of `seconds`).
+void writeGlintFolder(const std::string& folder, const std::set<std::string>& missing = {}, bool soundtrack = false,
+                      double seconds = 2.0);
+
+}  // namespace testing_support
