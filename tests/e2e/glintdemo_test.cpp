@@ -92,6 +92,21 @@ TEST_F(Glintdemo, TheBeatFlashFadesTheOpeningInFromBlack) {
     EXPECT_EQ(black.pixel(320, 240)[0] + black.pixel(320, 240)[1] + black.pixel(320, 240)[2], 0);
 }
 
+TEST_F(Glintdemo, LoadsItsThirteenTexturesInOrderWithTheirFormats) {
+    writeGlintFolder(dir.path());
+    RunResult r = play({{"DEMO_KEYS", "1:ESCAPE"}, {"DEMO_GL_TRACE", "trace.txt"}, {"DEMO_GL_TRACE_FRAMES", "0"}});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> images;
+    for (const std::string& line : traceFrame(readFile(dir.file("trace.txt")), 0))
+        if (line.rfind("glTexImage2D(", 0) == 0) images.push_back(line);
+    const std::string rgb = "glTexImage2D(0x0DE1, 0, 6407, 32, 32, 0, 0x1907, 0x1401, ptr)";
+    const std::string grey4 = "glTexImage2D(0x0DE1, 0, 32831, 32, 32, 0, 0x1909, 0x1401, ptr)";
+    const std::string grey = "glTexImage2D(0x0DE1, 0, 6409, 32, 32, 0, 0x1909, 0x1401, ptr)";
+    // The thirteen of the timeline, then "square.jpg".
+    EXPECT_EQ(images, (std::vector<std::string>{rgb, rgb, rgb, rgb, grey4, grey4, grey4, grey4, grey4, grey4, rgb,
+                                                grey, grey, rgb}));
+}
+
 TEST_F(Glintdemo, EnterMovesTheClockFiveSeconds) {
     writeGlintFolder(dir.path());
     RunResult r = play({{"DEMO_KEYS", "1:RETURN,20:ESCAPE"}, {"DEMO_GL_TRACE", "trace.txt"},
