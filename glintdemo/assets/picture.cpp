@@ -38,7 +38,8 @@ bool loadRaw(Picture& picture, const char* name, int32_t width, int32_t height) 
     if (!readMember(name, &member)) stop(name, "file not found");
     // A member shorter than the stated size fills what it has; the rest stays zero.
     size_t wanted = size_t(picture.width) * size_t(picture.height) * 3;
-    std::memcpy(picture.bytes(), member.data, std::min(wanted, size_t(member.size)));
+    size_t copied = std::min(wanted, size_t(member.size));
+    if (copied) std::memcpy(picture.bytes(), member.data, copied);
     std::free(member.data);
     return true;
 }

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -200,8 +201,10 @@ std::vector<std::string> uploadCalls(GLuint name, GLint internalFormat, const st
 }
 
 TEST_F(AssetsTexture, EachLoadMakesANewUploadedTexture) {
-    Texture* first = loadTexture("colour.jpg", GL_RGB, false);
-    Texture* second = loadTexture("colour.jpg", GL_RGB, false);
+    // The program keeps its textures until it ends; the test gives them back.
+    std::unique_ptr<Texture> firstOwned(loadTexture("colour.jpg", GL_RGB, false));
+    std::unique_ptr<Texture> secondOwned(loadTexture("colour.jpg", GL_RGB, false));
+    Texture *first = firstOwned.get(), *second = secondOwned.get();
     EXPECT_NE(first->glName, second->glName);
     EXPECT_TRUE(first->uploaded);
     EXPECT_TRUE(second->uploaded);
@@ -222,12 +225,12 @@ TEST_F(AssetsTexture, EachLoadMakesANewUploadedTexture) {
 }
 
 TEST_F(AssetsTexture, FormatsFollowTheChannelsAndRawPicturesTheRawSize) {
-    Texture* grey = loadTexture("grey.jpg", GL_LUMINANCE, false);
+    std::unique_ptr<Texture> grey(loadTexture("grey.jpg", GL_LUMINANCE, false));
     EXPECT_EQ(gl.calls[10], uploadCalls(grey->glName, GL_LUMINANCE, "21x13", GL_LUMINANCE)[9]);
     gl.calls.clear();
     rawWidth = 4;
     rawHeight = 3;
-    Texture* raw = loadTexture("pixels.raw", GL_LUMINANCE4, false);
+    std::unique_ptr<Texture> raw(loadTexture("pixels.raw", GL_LUMINANCE4, false));
     rawWidth = rawHeight = 0;
     EXPECT_EQ(gl.calls[10], uploadCalls(raw->glName, GL_LUMINANCE4, "4x3", GL_RGB)[9]);
     EXPECT_EQ(gl.lastImage, rawPixels);
