@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -52,7 +53,7 @@ struct ScanFailure {
 };
 
 bool readAt(FILE* file, uint64_t offset, void* into, size_t count) {
-    if (fseeko(file, off_t(offset), SEEK_SET) != 0) return false;
+    if (offset > uint64_t(LONG_MAX) || std::fseek(file, long(offset), SEEK_SET) != 0) return false;
     return std::fread(into, 1, count, file) == count;
 }
 
@@ -293,7 +294,10 @@ FILE* openArchive(const char* path) {
         return nullptr;
     }
     uint64_t fileSize = 0;
-    if (fseeko(file, 0, SEEK_END) == 0) fileSize = uint64_t(ftello(file));
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long end = std::ftell(file);
+        if (end > 0) fileSize = uint64_t(end);
+    }
 
     std::vector<ArchiveMember> members;
     uint32_t centralOffset = 0, endOffset = 0;
@@ -312,7 +316,7 @@ FILE* openArchive(const char* path) {
     std::stable_sort(table, table + members.size(), [](const ArchiveMember& a, const ArchiveMember& b) {
         return compareNamesIgnoringCase(a.name, b.name) < 0;
     });
-    fseeko(file, 0, SEEK_SET);
+    std::fseek(file, 0, SEEK_SET);
 
     archiveFiles[slot] = file;
     memberCounts[slot] = int(members.size());

@@ -43,6 +43,7 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
     for (int length = 1; length <= 16; ++length) {
         table.indexOffset[length] = index - code;
         for (int i = 0; i < counts[length - 1]; ++i, ++code, ++index) {
+            if (code >= (1 << length)) return false;  // more codes than this length can hold
             if (length <= 9) {
                 int first = code << (9 - length), last = (code + 1) << (9 - length);
                 for (int f = first; f < last; ++f) {
@@ -51,7 +52,6 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
                 }
             }
         }
-        if (code > (1 << length)) return false;  // more codes than this length can hold
         table.maxCode[length] = code << (16 - length);
         code <<= 1;
     }
