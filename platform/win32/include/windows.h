@@ -57,6 +57,7 @@ typedef DWORD COLORREF;
 typedef BOOL* LPBOOL;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
+typedef WORD* LPWORD;
 typedef LONG* LPLONG;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
@@ -105,7 +106,7 @@ typedef struct tagPOINT { LONG x, y; } POINT, *PPOINT, *LPPOINT;
 typedef struct _POINTL { LONG x, y; } POINTL;
 typedef struct tagRECT { LONG left, top, right, bottom; } RECT, *PRECT, *LPRECT;
 typedef const RECT* LPCRECT;
-typedef struct tagSIZE { LONG cx, cy; } SIZE;
+typedef struct tagSIZE { LONG cx, cy; } SIZE, *PSIZE, *LPSIZE;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 // Entry points found by name. Windows declares them as returning INT_PTR; here they are the

@@ -1,0 +1,588 @@
+// Direct3D 7 types: values, colours, vectors, matrices (row vectors: a point is transformed as
+// v * M, translation in the fourth row), lights, materials, viewports, the render-state and
+// texture-stage-state numbers, flexible vertex formats and vertex-buffer descriptions.
+// Names, values and layouts are Direct3D's own.
+#pragma once
+
+#include <cfloat>
+#include <cmath>
+
+#include <windows.h>
+
+#include "ddraw.h"
+
+#ifndef DIRECT3D_VERSION
+#define DIRECT3D_VERSION 0x0700
+#endif
+
+typedef float D3DVALUE, *LPD3DVALUE;
+#define D3DVAL(value) ((D3DVALUE)(value))
+typedef LONG D3DFIXED;
+typedef DWORD D3DCOLOR, *LPD3DCOLOR;
+
+// D3DCOLOR is 0xAARRGGBB.
+#define RGBA_GETALPHA(c) ((c) >> 24)
+#define RGBA_GETRED(c) (((c) >> 16) & 0xff)
+#define RGBA_GETGREEN(c) (((c) >> 8) & 0xff)
+#define RGBA_GETBLUE(c) ((c) & 0xff)
+#define RGBA_MAKE(r, g, b, a) ((D3DCOLOR)(((DWORD)(a) << 24) | ((DWORD)(r) << 16) | ((DWORD)(g) << 8) | (DWORD)(b)))
+#define RGB_MAKE(r, g, b) ((D3DCOLOR)(((DWORD)(r) << 16) | ((DWORD)(g) << 8) | (DWORD)(b)))
+#define D3DRGB(r, g, b) \
+    (0xff000000u | ((DWORD)((r) * 255) << 16) | ((DWORD)((g) * 255) << 8) | (DWORD)((b) * 255))
+#define D3DRGBA(r, g, b, a) \
+    (((DWORD)((a) * 255) << 24) | ((DWORD)((r) * 255) << 16) | ((DWORD)((g) * 255) << 8) | (DWORD)((b) * 255))
+
+typedef struct _D3DCOLORVALUE {
+    union { D3DVALUE r; D3DVALUE dvR; };
+    union { D3DVALUE g; D3DVALUE dvG; };
+    union { D3DVALUE b; D3DVALUE dvB; };
+    union { D3DVALUE a; D3DVALUE dvA; };
+} D3DCOLORVALUE, *LPD3DCOLORVALUE;
+
+typedef struct _D3DVECTOR {
+    union { D3DVALUE x; D3DVALUE dvX; };
+    union { D3DVALUE y; D3DVALUE dvY; };
+    union { D3DVALUE z; D3DVALUE dvZ; };
+} D3DVECTOR, *LPD3DVECTOR;
+
+typedef struct _D3DMATRIX {
+    D3DVALUE _11, _12, _13, _14;
+    D3DVALUE _21, _22, _23, _24;
+    D3DVALUE _31, _32, _33, _34;
+    D3DVALUE _41, _42, _43, _44;
+} D3DMATRIX, *LPD3DMATRIX;
+
+typedef struct _D3DRECT {
+    union { LONG x1; LONG lX1; };
+    union { LONG y1; LONG lY1; };
+    union { LONG x2; LONG lX2; };
+    union { LONG y2; LONG lY2; };
+} D3DRECT, *LPD3DRECT;
+
+typedef struct _D3DVIEWPORT7 {
+    DWORD dwX;
+    DWORD dwY;        // top-left corner in render-target pixels
+    DWORD dwWidth;
+    DWORD dwHeight;
+    D3DVALUE dvMinZ;  // the depth range the scene is drawn into
+    D3DVALUE dvMaxZ;
+} D3DVIEWPORT7, *LPD3DVIEWPORT7;
+
+// Pre-made vertex layouts.
+typedef struct _D3DVERTEX {
+    union { D3DVALUE x; D3DVALUE dvX; };
+    union { D3DVALUE y; D3DVALUE dvY; };
+    union { D3DVALUE z; D3DVALUE dvZ; };
+    union { D3DVALUE nx; D3DVALUE dvNX; };
+    union { D3DVALUE ny; D3DVALUE dvNY; };
+    union { D3DVALUE nz; D3DVALUE dvNZ; };
+    union { D3DVALUE tu; D3DVALUE dvTU; };
+    union { D3DVALUE tv; D3DVALUE dvTV; };
+} D3DVERTEX, *LPD3DVERTEX;
+
+typedef struct _D3DLVERTEX {
+    union { D3DVALUE x; D3DVALUE dvX; };
+    union { D3DVALUE y; D3DVALUE dvY; };
+    union { D3DVALUE z; D3DVALUE dvZ; };
+    DWORD dwReserved;
+    union { D3DCOLOR color; D3DCOLOR dcColor; };
+    union { D3DCOLOR specular; D3DCOLOR dcSpecular; };
+    union { D3DVALUE tu; D3DVALUE dvTU; };
+    union { D3DVALUE tv; D3DVALUE dvTV; };
+} D3DLVERTEX, *LPD3DLVERTEX;
+
+typedef struct _D3DTLVERTEX {
+    union { D3DVALUE sx; D3DVALUE dvSX; };    // screen pixels, pixel centres at whole numbers
+    union { D3DVALUE sy; D3DVALUE dvSY; };
+    union { D3DVALUE sz; D3DVALUE dvSZ; };    // depth, 0..1
+    union { D3DVALUE rhw; D3DVALUE dvRHW; };  // reciprocal of the homogeneous w
+    union { D3DCOLOR color; D3DCOLOR dcColor; };
+    union { D3DCOLOR specular; D3DCOLOR dcSpecular; };
+    union { D3DVALUE tu; D3DVALUE dvTU; };
+    union { D3DVALUE tv; D3DVALUE dvTV; };
+} D3DTLVERTEX, *LPD3DTLVERTEX;
+
+// ---- Lights and materials ------------------------------------------------------------------
+typedef enum _D3DLIGHTTYPE {
+    D3DLIGHT_POINT = 1,
+    D3DLIGHT_SPOT = 2,
+    D3DLIGHT_DIRECTIONAL = 3,
+    D3DLIGHT_PARALLELPOINT = 4,  // not supported by Direct3D 7 devices
+    D3DLIGHT_GLSPOT = 5,
+    D3DLIGHT_FORCE_DWORD = 0x7fffffff
+} D3DLIGHTTYPE;
+
+#define D3DLIGHT_RANGE_MAX ((float)std::sqrt(FLT_MAX))
+
+typedef struct _D3DLIGHT7 {
+    D3DLIGHTTYPE dltType;
+    D3DCOLORVALUE dcvDiffuse;
+    D3DCOLORVALUE dcvSpecular;
+    D3DCOLORVALUE dcvAmbient;
+    D3DVECTOR dvPosition;      // world space
+    D3DVECTOR dvDirection;     // world space, the way the light shines
+    D3DVALUE dvRange;          // beyond this distance a point or spot light gives nothing
+    D3DVALUE dvFalloff;        // spot: exponent of the falloff between the inner and outer cone
+    D3DVALUE dvAttenuation0;   // attenuation 1 / (a0 + a1 d + a2 d^2)
+    D3DVALUE dvAttenuation1;
+    D3DVALUE dvAttenuation2;
+    D3DVALUE dvTheta;          // spot: full angle of the inner cone, radians
+    D3DVALUE dvPhi;            // spot: full angle of the outer cone, radians
+} D3DLIGHT7, *LPD3DLIGHT7;
+
+typedef struct _D3DMATERIAL7 {
+    union { D3DCOLORVALUE diffuse; D3DCOLORVALUE dcvDiffuse; };
+    union { D3DCOLORVALUE ambient; D3DCOLORVALUE dcvAmbient; };
+    union { D3DCOLORVALUE specular; D3DCOLORVALUE dcvSpecular; };
+    union { D3DCOLORVALUE emissive; D3DCOLORVALUE dcvEmissive; };
+    union { D3DVALUE power; D3DVALUE dvPower; };
+} D3DMATERIAL7, *LPD3DMATERIAL7;
+
+typedef enum _D3DMATERIALCOLORSOURCE {
+    D3DMCS_MATERIAL = 0,
+    D3DMCS_COLOR1 = 1,
+    D3DMCS_COLOR2 = 2,
+    D3DMCS_FORCE_DWORD = 0x7fffffff
+} D3DMATERIALCOLORSOURCE;
+
+// ---- Transforms, primitives, clipping ------------------------------------------------------
+typedef enum _D3DTRANSFORMSTATETYPE {
+    D3DTRANSFORMSTATE_WORLD = 1,
+    D3DTRANSFORMSTATE_VIEW = 2,
+    D3DTRANSFORMSTATE_PROJECTION = 3,
+    D3DTRANSFORMSTATE_WORLD1 = 4,
+    D3DTRANSFORMSTATE_WORLD2 = 5,
+    D3DTRANSFORMSTATE_WORLD3 = 6,
+    D3DTRANSFORMSTATE_TEXTURE0 = 16,
+    D3DTRANSFORMSTATE_TEXTURE1 = 17,
+    D3DTRANSFORMSTATE_TEXTURE2 = 18,
+    D3DTRANSFORMSTATE_TEXTURE3 = 19,
+    D3DTRANSFORMSTATE_TEXTURE4 = 20,
+    D3DTRANSFORMSTATE_TEXTURE5 = 21,
+    D3DTRANSFORMSTATE_TEXTURE6 = 22,
+    D3DTRANSFORMSTATE_TEXTURE7 = 23,
+    D3DTRANSFORMSTATE_FORCE_DWORD = 0x7fffffff
+} D3DTRANSFORMSTATETYPE;
+
+typedef enum _D3DPRIMITIVETYPE {
+    D3DPT_POINTLIST = 1,
+    D3DPT_LINELIST = 2,
+    D3DPT_LINESTRIP = 3,
+    D3DPT_TRIANGLELIST = 4,
+    D3DPT_TRIANGLESTRIP = 5,
+    D3DPT_TRIANGLEFAN = 6,
+    D3DPT_FORCE_DWORD = 0x7fffffff
+} D3DPRIMITIVETYPE;
+
+typedef struct _D3DCLIPSTATUS {
+    DWORD dwFlags;
+    DWORD dwStatus;
+    float minx, maxx;
+    float miny, maxy;
+    float minz, maxz;
+} D3DCLIPSTATUS, *LPD3DCLIPSTATUS;
+
+#define D3DCLIPSTATUS_STATUS 0x00000001
+#define D3DCLIPSTATUS_EXTENTS2 0x00000002
+#define D3DCLIPSTATUS_EXTENTS3 0x00000004
+
+// Clip codes of processed vertices.
+#define D3DCLIP_LEFT 0x00000001
+#define D3DCLIP_RIGHT 0x00000002
+#define D3DCLIP_TOP 0x00000004
+#define D3DCLIP_BOTTOM 0x00000008
+#define D3DCLIP_FRONT 0x00000010
+#define D3DCLIP_BACK 0x00000020
+
+// Clear flags.
+#define D3DCLEAR_TARGET 0x00000001
+#define D3DCLEAR_ZBUFFER 0x00000002
+#define D3DCLEAR_STENCIL 0x00000004
+
+// DrawPrimitive flags.
+#define D3DDP_WAIT 0x00000001
+#define D3DDP_OUTOFORDER 0x00000002
+#define D3DDP_DONOTCLIP 0x00000004
+#define D3DDP_DONOTUPDATEEXTENTS 0x00000008
+#define D3DDP_DONOTLIGHT 0x00000010
+
+#define D3DMAXNUMVERTICES ((1 << 16) - 1)
+#define D3DMAXNUMPRIMITIVES ((1 << 16) - 1)
+
+// ---- Render states -------------------------------------------------------------------------
+typedef enum _D3DSHADEMODE {
+    D3DSHADE_FLAT = 1,     // a triangle takes the colour of its first vertex
+    D3DSHADE_GOURAUD = 2,
+    D3DSHADE_PHONG = 3,
+    D3DSHADE_FORCE_DWORD = 0x7fffffff
+} D3DSHADEMODE;
+
+typedef enum _D3DFILLMODE {
+    D3DFILL_POINT = 1,
+    D3DFILL_WIREFRAME = 2,
+    D3DFILL_SOLID = 3,
+    D3DFILL_FORCE_DWORD = 0x7fffffff
+} D3DFILLMODE;
+
+typedef enum _D3DBLEND {
+    D3DBLEND_ZERO = 1,
+    D3DBLEND_ONE = 2,
+    D3DBLEND_SRCCOLOR = 3,
+    D3DBLEND_INVSRCCOLOR = 4,
+    D3DBLEND_SRCALPHA = 5,
+    D3DBLEND_INVSRCALPHA = 6,
+    D3DBLEND_DESTALPHA = 7,
+    D3DBLEND_INVDESTALPHA = 8,
+    D3DBLEND_DESTCOLOR = 9,
+    D3DBLEND_INVDESTCOLOR = 10,
+    D3DBLEND_SRCALPHASAT = 11,
+    D3DBLEND_BOTHSRCALPHA = 12,
+    D3DBLEND_BOTHINVSRCALPHA = 13,
+    D3DBLEND_FORCE_DWORD = 0x7fffffff
+} D3DBLEND;
+
+// Which faces are culled, by their winding on the screen (y pointing down): with
+// D3DCULL_CCW, the default, counter-clockwise triangles are removed.
+typedef enum _D3DCULL {
+    D3DCULL_NONE = 1,
+    D3DCULL_CW = 2,
+    D3DCULL_CCW = 3,
+    D3DCULL_FORCE_DWORD = 0x7fffffff
+} D3DCULL;
+
+typedef enum _D3DCMPFUNC {
+    D3DCMP_NEVER = 1,
+    D3DCMP_LESS = 2,
+    D3DCMP_EQUAL = 3,
+    D3DCMP_LESSEQUAL = 4,
+    D3DCMP_GREATER = 5,
+    D3DCMP_NOTEQUAL = 6,
+    D3DCMP_GREATEREQUAL = 7,
+    D3DCMP_ALWAYS = 8,
+    D3DCMP_FORCE_DWORD = 0x7fffffff
+} D3DCMPFUNC;
+
+typedef enum _D3DSTENCILOP {
+    D3DSTENCILOP_KEEP = 1,
+    D3DSTENCILOP_ZERO = 2,
+    D3DSTENCILOP_REPLACE = 3,
+    D3DSTENCILOP_INCRSAT = 4,
+    D3DSTENCILOP_DECRSAT = 5,
+    D3DSTENCILOP_INVERT = 6,
+    D3DSTENCILOP_INCR = 7,
+    D3DSTENCILOP_DECR = 8,
+    D3DSTENCILOP_FORCE_DWORD = 0x7fffffff
+} D3DSTENCILOP;
+
+typedef enum _D3DFOGMODE {
+    D3DFOG_NONE = 0,
+    D3DFOG_EXP = 1,
+    D3DFOG_EXP2 = 2,
+    D3DFOG_LINEAR = 3,
+    D3DFOG_FORCE_DWORD = 0x7fffffff
+} D3DFOGMODE;
+
+typedef enum _D3DZBUFFERTYPE {
+    D3DZB_FALSE = 0,
+    D3DZB_TRUE = 1,
+    D3DZB_USEW = 2,
+    D3DZB_FORCE_DWORD = 0x7fffffff
+} D3DZBUFFERTYPE;
+
+typedef enum _D3DANTIALIASMODE {
+    D3DANTIALIAS_NONE = 0,
+    D3DANTIALIAS_SORTDEPENDENT = 1,
+    D3DANTIALIAS_SORTINDEPENDENT = 2,
+    D3DANTIALIAS_FORCE_DWORD = 0x7fffffff
+} D3DANTIALIASMODE;
+
+typedef enum _D3DVERTEXBLENDFLAGS {
+    D3DVBLEND_DISABLE = 0,
+    D3DVBLEND_1WEIGHT = 1,
+    D3DVBLEND_2WEIGHTS = 2,
+    D3DVBLEND_3WEIGHTS = 3
+} D3DVERTEXBLENDFLAGS;
+
+typedef enum _D3DRENDERSTATETYPE {
+    D3DRENDERSTATE_ANTIALIAS = 2,
+    D3DRENDERSTATE_TEXTUREPERSPECTIVE = 4,
+    D3DRENDERSTATE_ZENABLE = 7,
+    D3DRENDERSTATE_FILLMODE = 8,
+    D3DRENDERSTATE_SHADEMODE = 9,
+    D3DRENDERSTATE_LINEPATTERN = 10,
+    D3DRENDERSTATE_ZWRITEENABLE = 14,
+    D3DRENDERSTATE_ALPHATESTENABLE = 15,
+    D3DRENDERSTATE_LASTPIXEL = 16,
+    D3DRENDERSTATE_SRCBLEND = 19,
+    D3DRENDERSTATE_DESTBLEND = 20,
+    D3DRENDERSTATE_CULLMODE = 22,
+    D3DRENDERSTATE_ZFUNC = 23,
+    D3DRENDERSTATE_ALPHAREF = 24,
+    D3DRENDERSTATE_ALPHAFUNC = 25,
+    D3DRENDERSTATE_DITHERENABLE = 26,
+    D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+    D3DRENDERSTATE_FOGENABLE = 28,
+    D3DRENDERSTATE_SPECULARENABLE = 29,
+    D3DRENDERSTATE_ZVISIBLE = 30,
+    D3DRENDERSTATE_STIPPLEDALPHA = 33,
+    D3DRENDERSTATE_FOGCOLOR = 34,
+    D3DRENDERSTATE_FOGTABLEMODE = 35,
+    D3DRENDERSTATE_FOGSTART = 36,
+    D3DRENDERSTATE_FOGEND = 37,
+    D3DRENDERSTATE_FOGDENSITY = 38,
+    D3DRENDERSTATE_EDGEANTIALIAS = 40,
+    D3DRENDERSTATE_COLORKEYENABLE = 41,
+    D3DRENDERSTATE_ZBIAS = 47,
+    D3DRENDERSTATE_RANGEFOGENABLE = 48,
+    D3DRENDERSTATE_STENCILENABLE = 52,
+    D3DRENDERSTATE_STENCILFAIL = 53,
+    D3DRENDERSTATE_STENCILZFAIL = 54,
+    D3DRENDERSTATE_STENCILPASS = 55,
+    D3DRENDERSTATE_STENCILFUNC = 56,
+    D3DRENDERSTATE_STENCILREF = 57,
+    D3DRENDERSTATE_STENCILMASK = 58,
+    D3DRENDERSTATE_STENCILWRITEMASK = 59,
+    D3DRENDERSTATE_TEXTUREFACTOR = 60,
+    D3DRENDERSTATE_WRAP0 = 128,
+    D3DRENDERSTATE_WRAP1 = 129,
+    D3DRENDERSTATE_WRAP2 = 130,
+    D3DRENDERSTATE_WRAP3 = 131,
+    D3DRENDERSTATE_WRAP4 = 132,
+    D3DRENDERSTATE_WRAP5 = 133,
+    D3DRENDERSTATE_WRAP6 = 134,
+    D3DRENDERSTATE_WRAP7 = 135,
+    D3DRENDERSTATE_CLIPPING = 136,
+    D3DRENDERSTATE_LIGHTING = 137,
+    D3DRENDERSTATE_EXTENTS = 138,
+    D3DRENDERSTATE_AMBIENT = 139,
+    D3DRENDERSTATE_FOGVERTEXMODE = 140,
+    D3DRENDERSTATE_COLORVERTEX = 141,
+    D3DRENDERSTATE_LOCALVIEWER = 142,
+    D3DRENDERSTATE_NORMALIZENORMALS = 143,
+    D3DRENDERSTATE_COLORKEYBLENDENABLE = 144,
+    D3DRENDERSTATE_DIFFUSEMATERIALSOURCE = 145,
+    D3DRENDERSTATE_SPECULARMATERIALSOURCE = 146,
+    D3DRENDERSTATE_AMBIENTMATERIALSOURCE = 147,
+    D3DRENDERSTATE_EMISSIVEMATERIALSOURCE = 148,
+    D3DRENDERSTATE_VERTEXBLEND = 151,
+    D3DRENDERSTATE_CLIPPLANEENABLE = 152,
+    D3DRENDERSTATE_FORCE_DWORD = 0x7fffffff
+} D3DRENDERSTATETYPE;
+
+#define D3DRENDERSTATE_FOGTABLECOLOR D3DRENDERSTATE_FOGCOLOR
+#define D3DRENDERSTATE_FOGTABLESTART D3DRENDERSTATE_FOGSTART
+#define D3DRENDERSTATE_FOGTABLEEND D3DRENDERSTATE_FOGEND
+#define D3DRENDERSTATE_FOGTABLEDENSITY D3DRENDERSTATE_FOGDENSITY
+
+#define D3DRENDERSTATE_WRAPBIAS 128u
+#define D3DWRAP_U 0x00000001
+#define D3DWRAP_V 0x00000002
+
+// ---- Texture stages ------------------------------------------------------------------------
+typedef enum _D3DTEXTURESTAGESTATETYPE {
+    D3DTSS_COLOROP = 1,
+    D3DTSS_COLORARG1 = 2,
+    D3DTSS_COLORARG2 = 3,
+    D3DTSS_ALPHAOP = 4,
+    D3DTSS_ALPHAARG1 = 5,
+    D3DTSS_ALPHAARG2 = 6,
+    D3DTSS_BUMPENVMAT00 = 7,
+    D3DTSS_BUMPENVMAT01 = 8,
+    D3DTSS_BUMPENVMAT10 = 9,
+    D3DTSS_BUMPENVMAT11 = 10,
+    D3DTSS_TEXCOORDINDEX = 11,
+    D3DTSS_ADDRESS = 12,
+    D3DTSS_ADDRESSU = 13,
+    D3DTSS_ADDRESSV = 14,
+    D3DTSS_BORDERCOLOR = 15,
+    D3DTSS_MAGFILTER = 16,
+    D3DTSS_MINFILTER = 17,
+    D3DTSS_MIPFILTER = 18,
+    D3DTSS_MIPMAPLODBIAS = 19,
+    D3DTSS_MAXMIPLEVEL = 20,
+    D3DTSS_MAXANISOTROPY = 21,
+    D3DTSS_BUMPENVLSCALE = 22,
+    D3DTSS_BUMPENVLOFFSET = 23,
+    D3DTSS_TEXTURETRANSFORMFLAGS = 24,
+    D3DTSS_FORCE_DWORD = 0x7fffffff
+} D3DTEXTURESTAGESTATETYPE;
+
+// D3DTSS_TEXCOORDINDEX: the coordinate set in the low word, generation in the high word.
+#define D3DTSS_TCI_PASSTHRU 0x00000000
+#define D3DTSS_TCI_CAMERASPACENORMAL 0x00010000
+#define D3DTSS_TCI_CAMERASPACEPOSITION 0x00020000
+#define D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR 0x00030000
+
+typedef enum _D3DTEXTUREOP {
+    D3DTOP_DISABLE = 1,
+    D3DTOP_SELECTARG1 = 2,
+    D3DTOP_SELECTARG2 = 3,
+    D3DTOP_MODULATE = 4,
+    D3DTOP_MODULATE2X = 5,
+    D3DTOP_MODULATE4X = 6,
+    D3DTOP_ADD = 7,
+    D3DTOP_ADDSIGNED = 8,
+    D3DTOP_ADDSIGNED2X = 9,
+    D3DTOP_SUBTRACT = 10,
+    D3DTOP_ADDSMOOTH = 11,
+    D3DTOP_BLENDDIFFUSEALPHA = 12,
+    D3DTOP_BLENDTEXTUREALPHA = 13,
+    D3DTOP_BLENDFACTORALPHA = 14,
+    D3DTOP_BLENDTEXTUREALPHAPM = 15,
+    D3DTOP_BLENDCURRENTALPHA = 16,
+    D3DTOP_PREMODULATE = 17,
+    D3DTOP_MODULATEALPHA_ADDCOLOR = 18,
+    D3DTOP_MODULATECOLOR_ADDALPHA = 19,
+    D3DTOP_MODULATEINVALPHA_ADDCOLOR = 20,
+    D3DTOP_MODULATEINVCOLOR_ADDALPHA = 21,
+    D3DTOP_BUMPENVMAP = 22,
+    D3DTOP_BUMPENVMAPLUMINANCE = 23,
+    D3DTOP_DOTPRODUCT3 = 24,
+    D3DTOP_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREOP;
+
+// Texture-stage arguments: a selector and modifiers.
+#define D3DTA_SELECTMASK 0x0000000f
+#define D3DTA_DIFFUSE 0x00000000
+#define D3DTA_CURRENT 0x00000001
+#define D3DTA_TEXTURE 0x00000002
+#define D3DTA_TFACTOR 0x00000003
+#define D3DTA_SPECULAR 0x00000004
+#define D3DTA_COMPLEMENT 0x00000010
+#define D3DTA_ALPHAREPLICATE 0x00000020
+
+typedef enum _D3DTEXTUREADDRESS {
+    D3DTADDRESS_WRAP = 1,
+    D3DTADDRESS_MIRROR = 2,
+    D3DTADDRESS_CLAMP = 3,
+    D3DTADDRESS_BORDER = 4,
+    D3DTADDRESS_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREADDRESS;
+
+typedef enum _D3DTEXTUREMAGFILTER {
+    D3DTFG_POINT = 1,
+    D3DTFG_LINEAR = 2,
+    D3DTFG_FLATCUBIC = 3,
+    D3DTFG_GAUSSIANCUBIC = 4,
+    D3DTFG_ANISOTROPIC = 5,
+    D3DTFG_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREMAGFILTER;
+
+typedef enum _D3DTEXTUREMINFILTER {
+    D3DTFN_POINT = 1,
+    D3DTFN_LINEAR = 2,
+    D3DTFN_ANISOTROPIC = 3,
+    D3DTFN_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREMINFILTER;
+
+typedef enum _D3DTEXTUREMIPFILTER {
+    D3DTFP_NONE = 1,
+    D3DTFP_POINT = 2,
+    D3DTFP_LINEAR = 3,
+    D3DTFP_FORCE_DWORD = 0x7fffffff
+} D3DTEXTUREMIPFILTER;
+
+typedef enum _D3DTEXTURETRANSFORMFLAGS {
+    D3DTTFF_DISABLE = 0,
+    D3DTTFF_COUNT1 = 1,
+    D3DTTFF_COUNT2 = 2,
+    D3DTTFF_COUNT3 = 3,
+    D3DTTFF_COUNT4 = 4,
+    D3DTTFF_PROJECTED = 256,
+    D3DTTFF_FORCE_DWORD = 0x7fffffff
+} D3DTEXTURETRANSFORMFLAGS;
+
+// ---- State blocks --------------------------------------------------------------------------
+typedef enum _D3DSTATEBLOCKTYPE {
+    D3DSBT_ALL = 1,
+    D3DSBT_PIXELSTATE = 2,
+    D3DSBT_VERTEXSTATE = 3,
+    D3DSBT_FORCE_DWORD = 0xffffffff
+} D3DSTATEBLOCKTYPE;
+
+// ---- Flexible vertex formats ----------------------------------------------------------------
+#define D3DFVF_RESERVED0 0x001
+#define D3DFVF_POSITION_MASK 0x00E
+#define D3DFVF_XYZ 0x002
+#define D3DFVF_XYZRHW 0x004
+#define D3DFVF_XYZB1 0x006
+#define D3DFVF_XYZB2 0x008
+#define D3DFVF_XYZB3 0x00a
+#define D3DFVF_XYZB4 0x00c
+#define D3DFVF_XYZB5 0x00e
+#define D3DFVF_NORMAL 0x010
+#define D3DFVF_RESERVED1 0x020
+#define D3DFVF_DIFFUSE 0x040
+#define D3DFVF_SPECULAR 0x080
+#define D3DFVF_TEXCOUNT_MASK 0xf00
+#define D3DFVF_TEXCOUNT_SHIFT 8
+#define D3DFVF_TEX0 0x000
+#define D3DFVF_TEX1 0x100
+#define D3DFVF_TEX2 0x200
+#define D3DFVF_TEX3 0x300
+#define D3DFVF_TEX4 0x400
+#define D3DFVF_TEX5 0x500
+#define D3DFVF_TEX6 0x600
+#define D3DFVF_TEX7 0x700
+#define D3DFVF_TEX8 0x800
+#define D3DFVF_RESERVED2 0xf000
+
+#define D3DFVF_VERTEX (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1)
+#define D3DFVF_LVERTEX (D3DFVF_XYZ | D3DFVF_RESERVED1 | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1)
+#define D3DFVF_TLVERTEX (D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1)
+
+#define D3DFVF_TEXTUREFORMAT2 0
+#define D3DFVF_TEXTUREFORMAT1 3
+#define D3DFVF_TEXTUREFORMAT3 1
+#define D3DFVF_TEXTUREFORMAT4 2
+#define D3DFVF_TEXCOORDSIZE1(index) (D3DFVF_TEXTUREFORMAT1 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE2(index) (D3DFVF_TEXTUREFORMAT2)
+#define D3DFVF_TEXCOORDSIZE3(index) (D3DFVF_TEXTUREFORMAT3 << ((index) * 2 + 16))
+#define D3DFVF_TEXCOORDSIZE4(index) (D3DFVF_TEXTUREFORMAT4 << ((index) * 2 + 16))
+
+typedef struct _D3DDP_PTRSTRIDE {
+    LPVOID lpvData;
+    DWORD dwStride;
+} D3DDP_PTRSTRIDE;
+
+#define D3DDP_MAXTEXCOORD 8
+
+typedef struct _D3DDRAWPRIMITIVESTRIDEDDATA {
+    D3DDP_PTRSTRIDE position;
+    D3DDP_PTRSTRIDE normal;
+    D3DDP_PTRSTRIDE diffuse;
+    D3DDP_PTRSTRIDE specular;
+    D3DDP_PTRSTRIDE textureCoords[D3DDP_MAXTEXCOORD];
+} D3DDRAWPRIMITIVESTRIDEDDATA, *LPD3DDRAWPRIMITIVESTRIDEDDATA;
+
+// ---- Vertex buffers ------------------------------------------------------------------------
+typedef struct _D3DVERTEXBUFFERDESC {
+    DWORD dwSize;         // must be sizeof(D3DVERTEXBUFFERDESC)
+    DWORD dwCaps;         // D3DVBCAPS_*
+    DWORD dwFVF;          // D3DFVF_* combination
+    DWORD dwNumVertices;
+} D3DVERTEXBUFFERDESC, *LPD3DVERTEXBUFFERDESC;
+
+#define D3DVBCAPS_SYSTEMMEMORY 0x00000800
+#define D3DVBCAPS_WRITEONLY 0x00010000
+#define D3DVBCAPS_OPTIMIZED 0x80000000
+#define D3DVBCAPS_DONOTCLIP 0x00000001
+
+// ProcessVertices operations and flags.
+#define D3DVOP_LIGHT (1 << 10)
+#define D3DVOP_TRANSFORM (1 << 0)
+#define D3DVOP_CLIP (1 << 2)
+#define D3DVOP_EXTENTS (1 << 3)
+#define D3DPV_DONOTCOPYDATA (1 << 0)
+
+static_assert(sizeof(D3DCOLORVALUE) == 16 && sizeof(D3DVECTOR) == 12 && sizeof(D3DMATRIX) == 64);
+static_assert(sizeof(D3DLIGHT7) == 104 && sizeof(D3DMATERIAL7) == 68 && sizeof(D3DVIEWPORT7) == 24);
+static_assert(sizeof(D3DVERTEXBUFFERDESC) == 16 && sizeof(D3DRECT) == 16 && sizeof(D3DCLIPSTATUS) == 32);
+static_assert(sizeof(D3DVERTEX) == 32 && sizeof(D3DLVERTEX) == 32 && sizeof(D3DTLVERTEX) == 32);
+static_assert(offsetof(D3DLIGHT7, dvPosition) == 52 && offsetof(D3DLIGHT7, dvRange) == 76 &&
+              offsetof(D3DLIGHT7, dvPhi) == 100);
+static_assert(offsetof(D3DMATERIAL7, emissive) == 48 && offsetof(D3DMATERIAL7, power) == 64);
+static_assert(D3DFVF_VERTEX == 0x112 && D3DFVF_TLVERTEX == 0x1c4);
+static_assert(D3DRENDERSTATE_ALPHABLENDENABLE == 27 && D3DRENDERSTATE_COLORKEYENABLE == 41 &&
+              D3DRENDERSTATE_LIGHTING == 137 && D3DRENDERSTATE_AMBIENT == 139);
+static_assert(D3DTSS_TEXCOORDINDEX == 11 && D3DTSS_MINFILTER == 17 && D3DTOP_MODULATEALPHA_ADDCOLOR == 18);
