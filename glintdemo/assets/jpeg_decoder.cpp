@@ -22,13 +22,8 @@ constexpr uint8_t naturalOrder[64 + 16] = {
 // The largest picture taken on: 2^27 pixels (e.g. 16384 x 8192).
 constexpr uint64_t maxPixels = uint64_t(1) << 27;
 
-constexpr uint16_t unitQuant[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-                                    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
-                                    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-
 inline int extend(int value, int bits) { return value < (1 << (bits - 1)) ? value - (1 << bits) + 1 : value; }
 
-inline int16_t saturate16(int value) { return int16_t(std::clamp(value, -32768, 32767)); }
 
 bool isFrameHeader(int marker) {
     return (marker >= 0xC0 && marker <= 0xCF) && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -44,8 +39,8 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
         table.indexOffset[length] = index - code;
         for (int i = 0; i < counts[length - 1]; ++i, ++code, ++index) {
             if (code >= (1 << length)) return false;  // more codes than this length can hold
-            if (length <= 9) {
-                int first = code << (9 - length), last = (code + 1) << (9 - length);
+            if (length <= JpegDecoder::fastBits) {
+                int first = code << (JpegDecoder::fastBits - length), last = (code + 1) << (JpegDecoder::fastBits - length);
                 for (int f = first; f < last; ++f) {
                     table.fastLength[f] = uint8_t(length);
                     table.fastSymbol[f] = symbols[index];
@@ -57,12 +52,12 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
     }
     table.maxCode[17] = 0x7FFFFFFF;
     // AC coefficients whose code and magnitude bits both fit in the 9 looked-up bits.
-    for (int f = 0; f < 512; ++f) {
+    for (int f = 0; f < (1 << JpegDecoder::fastBits); ++f) {
         int length = table.fastLength[f];
         if (!length) continue;
         int symbol = table.fastSymbol[f], run = symbol >> 4, size = symbol & 15;
-        if (size == 0 || length + size > 9) continue;
-        int bits = (f >> (9 - length - size)) & ((1 << size) - 1);
+        if (size == 0 || length + size > JpegDecoder::fastBits) continue;
+        int bits = (f >> (JpegDecoder::fastBits - length - size)) & ((1 << size) - 1);
         table.fastAc[f] = extend(bits, size) * 256 + run * 16 + length + size;
     }
     table.defined = true;
@@ -281,7 +276,7 @@ void JpegDecoder::readQuantTables(const uint8_t* body, size_t length) {
         uint16_t values[64];
         for (uint16_t& value : values) value = precision ? reader.get16be() : reader.get8();
         if (reader.failed()) return fail(jpegErrorBadQuantTable);
-        std::memcpy(quantTables_[index], values, sizeof values);
+        for (int k = 0; k < 64; ++k) quantTables_[index][naturalOrder[k]] = values[k];
         quantDefined_[index] = true;
     }
 }
@@ -463,7 +458,7 @@ inline int JpegDecoder::getBit() { return getBits(1); }
 
 inline int JpegDecoder::decodeHuffman(const HuffmanTable& table) {
     if (bitCount_ < 16) refill();
-    unsigned index = unsigned(bits_ >> 55);
+    unsigned index = unsigned(bits_ >> (64 - fastBits));
     int length = table.fastLength[index];
     if (length) {
         bits_ <<= length;
@@ -471,7 +466,7 @@ inline int JpegDecoder::decodeHuffman(const HuffmanTable& table) {
         return table.fastSymbol[index];
     }
     int32_t code = int32_t(bits_ >> 48);
-    length = 10;
+    length = fastBits + 1;
     while (length <= 16 && code >= table.maxCode[length]) ++length;
     if (length > 16) {
         fail(jpegErrorCorruptData);
@@ -518,31 +513,82 @@ bool JpegDecoder::restartIfDue() {
     return true;
 }
 
-void JpegDecoder::decodeBlock(int16_t* block, Component& component, const uint16_t* quant, bool& acPresent) {
+// The next Huffman symbol from a bit buffer holding at least 16 bits; -1 for a code no table
+// entry has. Works on the caller's copies of the buffer so that they can stay in registers.
+inline int decodeSymbol(const JpegDecoder::HuffmanTable& table, uint64_t& bits, int& count) {
+    unsigned index = unsigned(bits >> (64 - JpegDecoder::fastBits));
+    int length = table.fastLength[index];
+    if (!length) {
+        int32_t code = int32_t(bits >> 48);
+        length = JpegDecoder::fastBits + 1;
+        while (length <= 16 && code >= table.maxCode[length]) ++length;
+        if (length > 16) return -1;
+        index = unsigned(((code >> (16 - length)) + table.indexOffset[length]) & 255);
+        int symbol = table.symbols[index];
+        bits <<= length;
+        count -= length;
+        return symbol;
+    }
+    bits <<= length;
+    count -= length;
+    return table.fastSymbol[index];
+}
+
+// `size` (1..16) bits as a signed coefficient value.
+inline int takeValue(uint64_t& bits, int& count, int size) {
+    int value = int(bits >> (64 - size));
+    bits <<= size;
+    count -= size;
+    return extend(value, size);
+}
+
+// Coefficients go to the block as decoded; the transforms apply the quantisation table.
+void JpegDecoder::decodeBlock(int16_t* block, Component& component, bool& acPresent) {
     const HuffmanTable& dc = dcTables_[component.dcTable];
     const HuffmanTable& ac = acTables_[component.acTable];
-    int size = decodeHuffman(dc);
-    if (size < 0 || size > 15) return fail(jpegErrorCorruptData);
-    int difference = size ? extend(getBits(size), size) : 0;
+    // Every step below first makes sure of 32 bits: a code (16 at most) and its value (15).
+    uint64_t bits = bits_;
+    int count = bitCount_;
+    auto ensure32 = [&] {
+        if (count < 32) {
+            bits_ = bits;
+            bitCount_ = count;
+            refill();
+            bits = bits_;
+            count = bitCount_;
+        }
+    };
+    auto finish = [&](bool corrupt) {
+        bits_ = bits;
+        bitCount_ = count;
+        if (corrupt) fail(jpegErrorCorruptData);
+    };
+
+    ensure32();
+    int size = decodeSymbol(dc, bits, count);
+    if (size < 0 || size > 15) return finish(true);
+    int difference = size ? takeValue(bits, count, size) : 0;
     component.dcPredictor = std::clamp(component.dcPredictor + difference, -32768, 32767);
-    block[0] = saturate16(component.dcPredictor * quant[0]);
-    acPresent = false;
-    for (int k = 1; k < 64;) {
-        if (bitCount_ < 16) refill();
-        int32_t fast = ac.fastAc[bits_ >> 55];
+    block[0] = int16_t(component.dcPredictor);
+    bool anyAc = false;
+    // A run past the last coefficient lands on the table's spare entries (position 63) and
+    // is caught after the loop.
+    int k = 1;
+    while (k < 64) {
+        ensure32();
+        int32_t fast = ac.fastAc[bits >> (64 - fastBits)];
         if (fast) {
             int length = fast & 15;
-            bits_ <<= length;
-            bitCount_ -= length;
+            bits <<= length;
+            count -= length;
             k += (fast >> 4) & 15;
-            if (k > 63) return fail(jpegErrorCorruptData);
-            block[naturalOrder[k]] = saturate16((fast >> 8) * quant[k]);
-            acPresent = true;
+            block[naturalOrder[k]] = int16_t(fast >> 8);
+            anyAc = true;
             ++k;
             continue;
         }
-        int symbol = decodeHuffman(ac);
-        if (symbol < 0) return;
+        int symbol = decodeSymbol(ac, bits, count);
+        if (symbol < 0) return finish(true);
         int run = symbol >> 4;
         size = symbol & 15;
         if (size == 0) {
@@ -551,11 +597,12 @@ void JpegDecoder::decodeBlock(int16_t* block, Component& component, const uint16
             continue;
         }
         k += run;
-        if (k > 63) return fail(jpegErrorCorruptData);
-        block[naturalOrder[k]] = saturate16(extend(getBits(size), size) * quant[k]);
-        acPresent = true;
+        block[naturalOrder[k]] = int16_t(takeValue(bits, count, size));
+        anyAc = true;
         ++k;
     }
+    acPresent = anyAc;
+    finish(k > 64);
 }
 
 void JpegDecoder::decodeDcFirst(int16_t* block, Component& component) {
@@ -578,7 +625,7 @@ void JpegDecoder::decodeAcFirst(int16_t* block, const HuffmanTable& table) {
     int scale = 1 << approximationLow_;
     for (int k = spectralStart_; k <= spectralEnd_;) {
         if (bitCount_ < 16) refill();
-        int32_t fast = table.fastAc[bits_ >> 55];
+        int32_t fast = table.fastAc[bits_ >> (64 - fastBits)];
         if (fast) {
             int length = fast & 15;
             bits_ <<= length;
@@ -729,10 +776,11 @@ bool JpegDecoder::setUpOutput() {
     return !error_;
 }
 
-inline void JpegDecoder::transformBlock(const int16_t* block, bool acPresent, uint8_t* out, int stride) {
-    if (!acPresent) assets::jpeg::fillDcOnlyBlock(block[0], out, stride);
-    else if (usePackedTransform_) assets::jpeg::inverseTransformPacked(block, out, stride);
-    else assets::jpeg::inverseTransformPortable(block, out, stride);
+inline void JpegDecoder::transformBlock(const int16_t* block, const uint16_t* quant, bool acPresent, uint8_t* out,
+                                        int stride) {
+    if (!acPresent) assets::jpeg::fillDcOnlyBlock(block[0] * quant[0], out, stride);
+    else if (usePackedTransform_) assets::jpeg::inverseTransformPacked(block, quant, out, stride);
+    else assets::jpeg::inverseTransformPortable(block, quant, out, stride);
 }
 
 // One MCU row of the single interleaved sequential scan, decoded and transformed into the planes.
@@ -746,8 +794,8 @@ bool JpegDecoder::decodeStreamedMcuRow() {
                 for (int bx = 0; bx < c.h; ++bx) {
                     std::memset(block_, 0, 64 * sizeof(int16_t));
                     bool acPresent = false;
-                    decodeBlock(block_, c, quant, acPresent);
-                    transformBlock(block_, acPresent, c.plane + by * 8 * c.planeStride + (mx * c.h + bx) * 8,
+                    decodeBlock(block_, c, acPresent);
+                    transformBlock(block_, quant, acPresent, c.plane + by * 8 * c.planeStride + (mx * c.h + bx) * 8,
                                    c.planeStride);
                 }
             }
@@ -767,7 +815,7 @@ bool JpegDecoder::decodeBufferedScan() {
     auto decodeUnit = [this](int16_t* block, Component& c) {
         if (!progressive_) {
             bool acPresent;
-            decodeBlock(block, c, unitQuant, acPresent);
+            decodeBlock(block, c, acPresent);
         } else if (spectralStart_ == 0) {
             if (approximationHigh_ == 0) decodeDcFirst(block, c);
             else decodeDcRefine(block);
@@ -825,7 +873,7 @@ bool JpegDecoder::decodeAllScans() {
     return true;
 }
 
-// Dequantises and transforms the blocks of MCU row `mcuRow_` from the coefficient buffers.
+// Transforms the blocks of MCU row `mcuRow_` from the coefficient buffers.
 void JpegDecoder::transformBufferedMcuRow() {
     for (int i = 0; i < componentCount_; ++i) {
         Component& c = components_[i];
@@ -833,15 +881,9 @@ void JpegDecoder::transformBufferedMcuRow() {
         for (int by = 0; by < c.v; ++by) {
             const int16_t* row = c.coefficients + (size_t(mcuRow_) * c.v + by) * c.bufferBlocksWide * 64;
             for (int bx = 0; bx < c.bufferBlocksWide; ++bx) {
-                const int16_t* source = row + bx * 64;
-                bool acPresent = false;
-                block_[0] = saturate16(source[0] * quant[0]);
-                for (int k = 1; k < 64; ++k) {
-                    int position = naturalOrder[k];
-                    block_[position] = saturate16(source[position] * quant[k]);
-                    acPresent |= source[position] != 0;
-                }
-                transformBlock(block_, acPresent, c.plane + by * 8 * c.planeStride + bx * 8, c.planeStride);
+                const int16_t* block = row + bx * 64;
+                transformBlock(block, quant, assets::jpeg::hasAcTerms(block), c.plane + by * 8 * c.planeStride + bx * 8,
+                               c.planeStride);
             }
         }
     }

@@ -99,11 +99,14 @@ public:
         int planeStride = 0;
     };
 
+    // Bits looked up at once in the Huffman tables.
+    static constexpr int fastBits = 9;
+
     struct HuffmanTable {
         bool defined = false;
-        uint8_t fastLength[512];     // code length for the next 9 bits, 0 when longer
-        uint8_t fastSymbol[512];
-        int32_t fastAc[512];         // AC: (value << 8) | (run << 4) | total length, 0 if not quick
+        uint8_t fastLength[1 << fastBits];  // code length for the next fastBits bits, 0 when longer
+        uint8_t fastSymbol[1 << fastBits];
+        int32_t fastAc[1 << fastBits];      // AC: (value << 8) | (run << 4) | total length, 0 if not quick
         int32_t maxCode[18];         // per length, the first code (left-justified to 16 bits) not of it
         int32_t indexOffset[17];     // symbol index = code - firstCode + offset, folded together
         uint8_t symbols[256];
@@ -139,7 +142,7 @@ private:
     int getBit();
     bool restartIfDue();
     bool paddingConsumed() const { return bitCount_ < paddingBits_; }
-    void decodeBlock(int16_t* block, Component& component, const uint16_t* quant, bool& acPresent);
+    void decodeBlock(int16_t* block, Component& component, bool& acPresent);
     void decodeDcFirst(int16_t* block, Component& component);
     void decodeDcRefine(int16_t* block);
     void decodeAcFirst(int16_t* block, const HuffmanTable& table);
@@ -151,7 +154,7 @@ private:
     bool decodeBufferedScan();
     bool decodeAllScans();
     void transformBufferedMcuRow();
-    void transformBlock(const int16_t* block, bool acPresent, uint8_t* out, int stride);
+    void transformBlock(const int16_t* block, const uint16_t* quant, bool acPresent, uint8_t* out, int stride);
 
     JpegMemorySource* source_;
     bool usePackedTransform_;
@@ -164,7 +167,7 @@ private:
     Component components_[4];
     int maxH_ = 1, maxV_ = 1, mcusWide_ = 0, mcusHigh_ = 0;
 
-    uint16_t quantTables_[4][64] = {};   // zig-zag order
+    alignas(16) uint16_t quantTables_[4][64] = {};   // natural order, applied by the transforms
     bool quantDefined_[4] = {};
     HuffmanTable dcTables_[4], acTables_[4];
     int restartInterval_ = 0;

@@ -1,6 +1,7 @@
 #include "assets/jpeg_transform.h"
 
 #include <algorithm>
+#include <cstring>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -48,11 +49,13 @@ inline uint8_t clampSample(int64_t value) { return uint8_t(std::clamp<int64_t>(v
 
 }  // namespace
 
-void inverseTransformPortable(const int16_t* coefficients, uint8_t* out, int stride) {
+void inverseTransformPortable(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride) {
+    int64_t dequantised[64];
+    for (int i = 0; i < 64; ++i) dequantised[i] = int64_t(coefficients[i]) * quant[i];
     // Rows: results keep 2 extra bits (scaled by 4).
     int64_t rows[64];
     for (int r = 0; r < 8; ++r) {
-        const int16_t* in = coefficients + r * 8;
+        const int64_t* in = dequantised + r * 8;
         int64_t* row = rows + r * 8;
         if (!(in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7])) {
             std::fill(row, row + 8, int64_t(in[0]) * 4);
@@ -78,8 +81,23 @@ void inverseTransformPortable(const int16_t* coefficients, uint8_t* out, int str
 
 void fillDcOnlyBlock(int dc, uint8_t* out, int stride) {
     uint8_t value = clampSample(((int64_t(dc) * 4 + 16) >> 5) + 128);
-    for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 8; ++c) out[r * stride + c] = value;
+    uint64_t row = 0x0101010101010101ull * value;
+    for (int r = 0; r < 8; ++r) std::memcpy(out + r * stride, &row, 8);
+}
+
+bool hasAcTerms(const int16_t* coefficients) {
+#ifdef __SSE2__
+    const __m128i* v = reinterpret_cast<const __m128i*>(coefficients);
+    __m128i any = _mm_or_si128(_mm_or_si128(_mm_or_si128(_mm_srli_si128(_mm_load_si128(v), 2), _mm_load_si128(v + 1)),
+                                            _mm_or_si128(_mm_load_si128(v + 2), _mm_load_si128(v + 3))),
+                               _mm_or_si128(_mm_or_si128(_mm_load_si128(v + 4), _mm_load_si128(v + 5)),
+                                            _mm_or_si128(_mm_load_si128(v + 6), _mm_load_si128(v + 7))));
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) != 0xFFFF;
+#else
+    for (int i = 1; i < 64; ++i)
+        if (coefficients[i]) return true;
+    return false;
+#endif
 }
 
 #ifdef __SSE2__
@@ -149,9 +167,11 @@ inline void pass(__m128i* v, __m128i bias) {
 
 }  // namespace
 
-void inverseTransformPacked(const int16_t* coefficients, uint8_t* out, int stride) {
+void inverseTransformPacked(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride) {
     __m128i v[8];
-    for (int i = 0; i < 8; ++i) v[i] = _mm_load_si128(reinterpret_cast<const __m128i*>(coefficients) + i);
+    for (int i = 0; i < 8; ++i)
+        v[i] = _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coefficients) + i),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(quant) + i));
     // Rows: lane r of register c holds coefficient c of row r after the transpose.
     transpose(v);
     pass<11>(v, _mm_set1_epi32(1024));
@@ -169,8 +189,8 @@ bool packedTransformAvailable() { return true; }
 
 #else
 
-void inverseTransformPacked(const int16_t* coefficients, uint8_t* out, int stride) {
-    inverseTransformPortable(coefficients, out, stride);
+void inverseTransformPacked(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride) {
+    inverseTransformPortable(coefficients, quant, out, stride);
 }
 
 bool packedTransformAvailable() { return false; }

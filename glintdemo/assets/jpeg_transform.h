@@ -9,15 +9,20 @@
 
 namespace assets::jpeg {
 
-// Coefficients are dequantised and in natural (row-major) order; `out` receives 8 rows of 8
-// samples, `stride` bytes apart, level-shifted and clamped to 0..255.
-void inverseTransformPortable(const int16_t* coefficients, uint8_t* out, int stride);
-void inverseTransformPacked(const int16_t* coefficients, uint8_t* out, int stride);
+// Coefficients as decoded and their quantisation table, both in natural (row-major) order and
+// 16-byte aligned; `out` receives 8 rows of 8 samples, `stride` bytes apart, level-shifted and
+// clamped to 0..255. (Dequantised values of valid pictures fit in 16 bits; the packed
+// transform keeps the low 16 bits of larger ones.)
+void inverseTransformPortable(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride);
+void inverseTransformPacked(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride);
 // Whether inverseTransformPacked has a packed implementation on this processor (else it is
 // the portable transform).
 bool packedTransformAvailable();
-// A block whose only nonzero coefficient is the DC term: every sample is the same.
+// A block whose only nonzero coefficient is the DC term (`dc`, dequantised): every sample
+// is the same.
 void fillDcOnlyBlock(int dc, uint8_t* out, int stride);
+// Whether any of the 63 AC coefficients of a block (16-byte aligned) is nonzero.
+bool hasAcTerms(const int16_t* coefficients);
 
 // The colour tables: Cr to red, Cb to blue, Cr to green and Cb to green in 16.16 fixed point
 // (the JFIF equations), each with the rounding half of the final shift folded in.

@@ -292,6 +292,11 @@ void referenceTransform(const int16_t* in, uint8_t* out) {
         }
 }
 
+// A quantisation table of ones: the blocks below are already dequantised.
+alignas(16) const uint16_t unitQuant[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                            1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
 TEST(JpegTransform, PackedAndPortableAgreeAndStayNearTheExactTransform) {
     uint32_t x = 99;
     auto next = [&x] { return (x = x * 1664525 + 1013904223) >> 8; };
@@ -308,14 +313,35 @@ TEST(JpegTransform, PackedAndPortableAgreeAndStayNearTheExactTransform) {
             block[i] = present ? int16_t(int(next() % uint32_t(2 * range + 1)) - range) : 0;
         }
         uint8_t packed[64], portable[64], exact[64];
-        assets::jpeg::inverseTransformPacked(block, packed, 8);
-        assets::jpeg::inverseTransformPortable(block, portable, 8);
+        assets::jpeg::inverseTransformPacked(block, unitQuant, packed, 8);
+        assets::jpeg::inverseTransformPortable(block, unitQuant, portable, 8);
         referenceTransform(block, exact);
         ASSERT_EQ(0, std::memcmp(packed, portable, 64)) << "round " << round;
         for (int i = 0; i < 64; ++i) worstAgainstExact = std::max(worstAgainstExact, std::abs(packed[i] - exact[i]));
     }
     EXPECT_LE(worstAgainstExact, 1);
-    EXPECT_TRUE(assets::jpeg::packedTransformAvailable() || true);
+}
+
+TEST(JpegTransform, QuantisationIsAppliedByBothTransforms) {
+    alignas(16) int16_t coefficients[64] = {}, dequantised[64] = {};
+    alignas(16) uint16_t quant[64];
+    for (int i = 0; i < 64; ++i) {
+        quant[i] = uint16_t(1 + i % 13);
+        coefficients[i] = int16_t((i * 37) % 11 - 5);
+        dequantised[i] = int16_t(coefficients[i] * quant[i]);
+    }
+    uint8_t a[64], b[64], c[64];
+    assets::jpeg::inverseTransformPacked(coefficients, quant, a, 8);
+    assets::jpeg::inverseTransformPortable(coefficients, quant, b, 8);
+    assets::jpeg::inverseTransformPortable(dequantised, unitQuant, c, 8);
+    EXPECT_EQ(0, std::memcmp(a, c, 64));
+    EXPECT_EQ(0, std::memcmp(b, c, 64));
+    // Any single AC term counts.
+    for (int i = 1; i < 64; ++i) {
+        alignas(16) int16_t one[64] = {};
+        one[i] = -1;
+        EXPECT_TRUE(assets::jpeg::hasAcTerms(one)) << i;
+    }
 }
 
 TEST(JpegTransform, DcOnlyBlocksFillAsTheFullTransformWould) {
@@ -323,10 +349,11 @@ TEST(JpegTransform, DcOnlyBlocksFillAsTheFullTransformWould) {
     for (int dc = -2048; dc <= 2047; ++dc) {
         block[0] = int16_t(dc);
         uint8_t full[64], filled[64];
-        assets::jpeg::inverseTransformPortable(block, full, 8);
+        assets::jpeg::inverseTransformPortable(block, unitQuant, full, 8);
         assets::jpeg::fillDcOnlyBlock(dc, filled, 8);
         ASSERT_EQ(0, std::memcmp(full, filled, 64)) << "DC " << dc;
-        assets::jpeg::inverseTransformPacked(block, full, 8);
+        EXPECT_FALSE(assets::jpeg::hasAcTerms(block));
+        assets::jpeg::inverseTransformPacked(block, unitQuant, full, 8);
         ASSERT_EQ(0, std::memcmp(full, filled, 64)) << "DC " << dc << " (packed)";
     }
 }
