@@ -11,13 +11,25 @@ namespace {
 
 using assets::ByteReader;
 
-// Zig-zag position to natural (row-major) position; the 16 extra entries keep a run that
-// overshoots inside the block.
-constexpr uint8_t naturalOrder[64 + 16] = {
+// Zig-zag position to natural (row-major) position.
+constexpr uint8_t naturalOrder[64] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-    63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// Zig-zag position to the position in a block as the transforms take it (column-major, see
+// assets::jpeg::coefficientIndex); the 16 extra entries keep a run that overshoots inside the
+// block.
+struct BlockOrder {
+    uint8_t index[64 + 16];
+    constexpr BlockOrder() : index() {
+        for (int k = 0; k < 64; ++k)
+            index[k] = uint8_t(assets::jpeg::coefficientIndex(naturalOrder[k] / 8, naturalOrder[k] % 8));
+        for (int k = 64; k < 80; ++k) index[k] = 63;
+    }
+};
+constexpr BlockOrder blockOrderTable;
+constexpr const uint8_t* blockOrder = blockOrderTable.index;
 
 // The largest picture taken on: 2^27 pixels (e.g. 16384 x 8192).
 constexpr uint64_t maxPixels = uint64_t(1) << 27;
@@ -41,10 +53,7 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
             if (code >= (1 << length)) return false;  // more codes than this length can hold
             if (length <= JpegDecoder::fastBits) {
                 int first = code << (JpegDecoder::fastBits - length), last = (code + 1) << (JpegDecoder::fastBits - length);
-                for (int f = first; f < last; ++f) {
-                    table.fastLength[f] = uint8_t(length);
-                    table.fastSymbol[f] = symbols[index];
-                }
+                for (int f = first; f < last; ++f) table.fastCode[f] = uint16_t(length << 8 | symbols[index]);
             }
         }
         table.maxCode[length] = code << (16 - length);
@@ -53,9 +62,9 @@ bool buildHuffmanTable(JpegDecoder::HuffmanTable& table, const uint8_t* counts, 
     table.maxCode[17] = 0x7FFFFFFF;
     // AC coefficients whose code and magnitude bits both fit in the 9 looked-up bits.
     for (int f = 0; f < (1 << JpegDecoder::fastBits); ++f) {
-        int length = table.fastLength[f];
+        int length = table.fastCode[f] >> 8;
         if (!length) continue;
-        int symbol = table.fastSymbol[f], run = symbol >> 4, size = symbol & 15;
+        int symbol = table.fastCode[f] & 255, run = symbol >> 4, size = symbol & 15;
         if (size == 0 || length + size > JpegDecoder::fastBits) continue;
         int bits = (f >> (JpegDecoder::fastBits - length - size)) & ((1 << size) - 1);
         table.fastAc[f] = extend(bits, size) * 256 + run * 16 + length + size;
@@ -276,7 +285,7 @@ void JpegDecoder::readQuantTables(const uint8_t* body, size_t length) {
         uint16_t values[64];
         for (uint16_t& value : values) value = precision ? reader.get16be() : reader.get8();
         if (reader.failed()) return fail(jpegErrorBadQuantTable);
-        for (int k = 0; k < 64; ++k) quantTables_[index][naturalOrder[k]] = values[k];
+        for (int k = 0; k < 64; ++k) quantTables_[index][blockOrder[k]] = values[k];
         quantDefined_[index] = true;
     }
 }
@@ -459,11 +468,11 @@ inline int JpegDecoder::getBit() { return getBits(1); }
 inline int JpegDecoder::decodeHuffman(const HuffmanTable& table) {
     if (bitCount_ < 16) refill();
     unsigned index = unsigned(bits_ >> (64 - fastBits));
-    int length = table.fastLength[index];
+    int length = table.fastCode[index] >> 8;
     if (length) {
         bits_ <<= length;
         bitCount_ -= length;
-        return table.fastSymbol[index];
+        return table.fastCode[index] & 255;
     }
     int32_t code = int32_t(bits_ >> 48);
     length = fastBits + 1;
@@ -513,25 +522,28 @@ bool JpegDecoder::restartIfDue() {
     return true;
 }
 
+// A Huffman symbol whose code is longer than the looked-up bits, from a bit buffer holding
+// at least 16 bits; -1 for a code no table entry has.
+int decodeLongSymbol(const JpegDecoder::HuffmanTable& table, uint64_t& bits, int& count) {
+    int32_t code = int32_t(bits >> 48);
+    int length = JpegDecoder::fastBits + 1;
+    while (length <= 16 && code >= table.maxCode[length]) ++length;
+    if (length > 16) return -1;
+    int symbol = table.symbols[((code >> (16 - length)) + table.indexOffset[length]) & 255];
+    bits <<= length;
+    count -= length;
+    return symbol;
+}
+
 // The next Huffman symbol from a bit buffer holding at least 16 bits; -1 for a code no table
 // entry has. Works on the caller's copies of the buffer so that they can stay in registers.
 inline int decodeSymbol(const JpegDecoder::HuffmanTable& table, uint64_t& bits, int& count) {
-    unsigned index = unsigned(bits >> (64 - JpegDecoder::fastBits));
-    int length = table.fastLength[index];
-    if (!length) {
-        int32_t code = int32_t(bits >> 48);
-        length = JpegDecoder::fastBits + 1;
-        while (length <= 16 && code >= table.maxCode[length]) ++length;
-        if (length > 16) return -1;
-        index = unsigned(((code >> (16 - length)) + table.indexOffset[length]) & 255);
-        int symbol = table.symbols[index];
-        bits <<= length;
-        count -= length;
-        return symbol;
-    }
+    unsigned entry = table.fastCode[bits >> (64 - JpegDecoder::fastBits)];
+    if (!entry) return decodeLongSymbol(table, bits, count);
+    int length = int(entry >> 8);
     bits <<= length;
     count -= length;
-    return table.fastSymbol[index];
+    return int(entry & 255);
 }
 
 // `size` (1..16) bits as a signed coefficient value.
@@ -549,14 +561,30 @@ void JpegDecoder::decodeBlock(int16_t* block, Component& component, bool& acPres
     // Every step below first makes sure of 32 bits: a code (16 at most) and its value (15).
     uint64_t bits = bits_;
     int count = bitCount_;
+    const uint8_t* data = source_->data;
+    const size_t dataSize = source_->size;
     auto ensure32 = [&] {
-        if (count < 32) {
-            bits_ = bits;
-            bitCount_ = count;
-            refill();
-            bits = bits_;
-            count = bitCount_;
+        if (count >= 32) return;
+        // Whole bytes up to 64 bits straight from the data when none of the next eight is 0xFF.
+        size_t position = source_->position;
+        if (!atMarker_ && dataSize - position >= 8) {
+            uint64_t word;
+            std::memcpy(&word, data + position, 8);
+            word = __builtin_bswap64(word);
+            uint64_t inverted = ~word;
+            if (!((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull)) {
+                int bytes = (64 - count) >> 3;
+                bits |= (word & ~(~uint64_t(0) >> (8 * bytes))) >> count;
+                count += 8 * bytes;
+                source_->position = position + size_t(bytes);
+                return;
+            }
         }
+        bits_ = bits;
+        bitCount_ = count;
+        refill();
+        bits = bits_;
+        count = bitCount_;
     };
     auto finish = [&](bool corrupt) {
         bits_ = bits;
@@ -576,19 +604,29 @@ void JpegDecoder::decodeBlock(int16_t* block, Component& component, bool& acPres
     int k = 1;
     while (k < 64) {
         ensure32();
-        int32_t fast = ac.fastAc[bits >> (64 - fastBits)];
+        // Both lookups at once: a whole coefficient, or else the symbol of a short code.
+        unsigned index = unsigned(bits >> (64 - fastBits));
+        int32_t fast = ac.fastAc[index];
+        unsigned entry = ac.fastCode[index];
         if (fast) {
             int length = fast & 15;
             bits <<= length;
             count -= length;
             k += (fast >> 4) & 15;
-            block[naturalOrder[k]] = int16_t(fast >> 8);
+            block[blockOrder[k]] = int16_t(fast >> 8);
             anyAc = true;
             ++k;
             continue;
         }
-        int symbol = decodeSymbol(ac, bits, count);
-        if (symbol < 0) return finish(true);
+        int symbol;
+        if (entry) {
+            bits <<= entry >> 8;
+            count -= int(entry >> 8);
+            symbol = int(entry & 255);
+        } else {
+            symbol = decodeLongSymbol(ac, bits, count);
+            if (symbol < 0) return finish(true);
+        }
         int run = symbol >> 4;
         size = symbol & 15;
         if (size == 0) {
@@ -597,7 +635,7 @@ void JpegDecoder::decodeBlock(int16_t* block, Component& component, bool& acPres
             continue;
         }
         k += run;
-        block[naturalOrder[k]] = int16_t(takeValue(bits, count, size));
+        block[blockOrder[k]] = int16_t(takeValue(bits, count, size));
         anyAc = true;
         ++k;
     }
@@ -632,7 +670,7 @@ void JpegDecoder::decodeAcFirst(int16_t* block, const HuffmanTable& table) {
             bitCount_ -= length;
             k += (fast >> 4) & 15;
             if (k > spectralEnd_) return fail(jpegErrorCorruptData);
-            block[naturalOrder[k]] = int16_t((fast >> 8) * scale);
+            block[blockOrder[k]] = int16_t((fast >> 8) * scale);
             ++k;
             continue;
         }
@@ -650,7 +688,7 @@ void JpegDecoder::decodeAcFirst(int16_t* block, const HuffmanTable& table) {
         }
         k += run;
         if (k > spectralEnd_) return fail(jpegErrorCorruptData);
-        block[naturalOrder[k]] = int16_t(extend(getBits(size), size) * scale);
+        block[blockOrder[k]] = int16_t(extend(getBits(size), size) * scale);
         ++k;
     }
 }
@@ -679,7 +717,7 @@ void JpegDecoder::decodeAcRefine(int16_t* block, const HuffmanTable& table) {
             }
             // Skip `run` zero coefficients (refining nonzero ones on the way), then place value.
             for (; k <= spectralEnd_; ++k) {
-                int16_t& coefficient = block[naturalOrder[k]];
+                int16_t& coefficient = block[blockOrder[k]];
                 if (coefficient != 0) {
                     refineNonzero(coefficient);
                 } else {
@@ -689,13 +727,13 @@ void JpegDecoder::decodeAcRefine(int16_t* block, const HuffmanTable& table) {
             }
             if (value) {
                 if (k > spectralEnd_) return fail(jpegErrorCorruptData);
-                block[naturalOrder[k]] = int16_t(value);
+                block[blockOrder[k]] = int16_t(value);
             }
         }
     }
     if (endOfBandRun_ > 0) {
         for (; k <= spectralEnd_; ++k) {
-            int16_t& coefficient = block[naturalOrder[k]];
+            int16_t& coefficient = block[blockOrder[k]];
             if (coefficient != 0) refineNonzero(coefficient);
         }
         --endOfBandRun_;

@@ -100,12 +100,11 @@ public:
     };
 
     // Bits looked up at once in the Huffman tables.
-    static constexpr int fastBits = 9;
+    static constexpr int fastBits = 10;
 
     struct HuffmanTable {
         bool defined = false;
-        uint8_t fastLength[1 << fastBits];  // code length for the next fastBits bits, 0 when longer
-        uint8_t fastSymbol[1 << fastBits];
+        uint16_t fastCode[1 << fastBits];   // for the next fastBits bits: length << 8 | symbol, 0 when longer
         int32_t fastAc[1 << fastBits];      // AC: (value << 8) | (run << 4) | total length, 0 if not quick
         int32_t maxCode[18];         // per length, the first code (left-justified to 16 bits) not of it
         int32_t indexOffset[17];     // symbol index = code - firstCode + offset, folded together

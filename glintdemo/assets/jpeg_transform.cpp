@@ -50,15 +50,18 @@ inline uint8_t clampSample(int64_t value) { return uint8_t(std::clamp<int64_t>(v
 }  // namespace
 
 void inverseTransformPortable(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride) {
-    int64_t dequantised[64];
-    for (int i = 0; i < 64; ++i) dequantised[i] = int64_t(coefficients[i]) * quant[i];
+    // Dequantised, row-major.
+    int64_t block[64];
+    for (int r = 0; r < 8; ++r)
+        for (int c = 0; c < 8; ++c)
+            block[r * 8 + c] = int64_t(coefficients[coefficientIndex(r, c)]) * quant[coefficientIndex(r, c)];
     // Rows: results keep 2 extra bits (scaled by 4).
     int64_t rows[64];
     for (int r = 0; r < 8; ++r) {
-        const int64_t* in = dequantised + r * 8;
+        const int64_t* in = block + r * 8;
         int64_t* row = rows + r * 8;
         if (!(in[1] | in[2] | in[3] | in[4] | in[5] | in[6] | in[7])) {
-            std::fill(row, row + 8, int64_t(in[0]) * 4);
+            std::fill(row, row + 8, in[0] * 4);
             continue;
         }
         int64_t result[8];
@@ -168,12 +171,11 @@ inline void pass(__m128i* v, __m128i bias) {
 }  // namespace
 
 void inverseTransformPacked(const int16_t* coefficients, const uint16_t* quant, uint8_t* out, int stride) {
+    // Register c holds column c (lane r: row r): the row pass works across the registers.
     __m128i v[8];
     for (int i = 0; i < 8; ++i)
         v[i] = _mm_mullo_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(coefficients) + i),
                                _mm_load_si128(reinterpret_cast<const __m128i*>(quant) + i));
-    // Rows: lane r of register c holds coefficient c of row r after the transpose.
-    transpose(v);
     pass<11>(v, _mm_set1_epi32(1024));
     transpose(v);
     // Columns, with the level shift of +128 folded into the rounding term.

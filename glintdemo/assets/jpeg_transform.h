@@ -9,7 +9,11 @@
 
 namespace assets::jpeg {
 
-// Coefficients as decoded and their quantisation table, both in natural (row-major) order and
+// Where coefficient (row, column) of a block sits: blocks and quantisation tables are kept
+// column-major, so that the packed transform loads the columns of its first (row) pass whole.
+constexpr int coefficientIndex(int row, int column) { return column * 8 + row; }
+
+// Coefficients as decoded and their quantisation table, both laid out by coefficientIndex and
 // 16-byte aligned; `out` receives 8 rows of 8 samples, `stride` bytes apart, level-shifted and
 // clamped to 0..255. (Dequantised values of valid pictures fit in 16 bits; the packed
 // transform keeps the low 16 bits of larger ones.)

@@ -313,8 +313,10 @@ TEST(JpegTransform, PackedAndPortableAgreeAndStayNearTheExactTransform) {
             block[i] = present ? int16_t(int(next() % uint32_t(2 * range + 1)) - range) : 0;
         }
         uint8_t packed[64], portable[64], exact[64];
-        assets::jpeg::inverseTransformPacked(block, unitQuant, packed, 8);
-        assets::jpeg::inverseTransformPortable(block, unitQuant, portable, 8);
+        alignas(16) int16_t laidOut[64];
+        for (int i = 0; i < 64; ++i) laidOut[assets::jpeg::coefficientIndex(i / 8, i % 8)] = block[i];
+        assets::jpeg::inverseTransformPacked(laidOut, unitQuant, packed, 8);
+        assets::jpeg::inverseTransformPortable(laidOut, unitQuant, portable, 8);
         referenceTransform(block, exact);
         ASSERT_EQ(0, std::memcmp(packed, portable, 64)) << "round " << round;
         for (int i = 0; i < 64; ++i) worstAgainstExact = std::max(worstAgainstExact, std::abs(packed[i] - exact[i]));
