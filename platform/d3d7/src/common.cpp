@@ -49,16 +49,20 @@ CallLog& log() {
     return l;
 }
 
+// The trace file, opened when first written (and again if the setting names another file).
 std::FILE* traceFile() {
-    static std::FILE* file = [] {
-        const std::string& path = host::settings().d3dTracePath;
-        std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "w");
-        if (!path.empty() && !f) {
+    static std::FILE* file = nullptr;
+    static std::string openPath;
+    const std::string& path = host::settings().d3dTracePath;
+    if (path != openPath) {
+        if (file) std::fclose(file);
+        file = std::fopen(path.c_str(), "w");
+        if (!file) {
             std::fprintf(stderr, "[d3d7] cannot write the call trace to %s\n", path.c_str());
             std::exit(2);
         }
-        return f;
-    }();
+        openPath = path;
+    }
     return file;
 }
 

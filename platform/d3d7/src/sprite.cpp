@@ -62,6 +62,7 @@ HRESULT WINAPI D3DXPrepareDeviceForSprite(LPDIRECT3DDEVICE7 deviceInterface, BOO
 // `destination` (screen pixels, pixel centres at whole numbers) and turned by `angle` radians
 // (clockwise on the screen, whose y axis points down), with white diffuse colour of alpha
 // `alpha`. `offset` moves the quad against its centre of rotation, in fractions of its size.
+// An unturned sprite of width w centred at x covers the pixels from x - w/2 to x + w/2 - 1.
 // A negative scale mirrors the quad on both axes.
 HRESULT WINAPI D3DXDrawSpriteSimple(LPDIRECTDRAWSURFACE7 textureInterface, LPDIRECT3DDEVICE7 deviceInterface,
                                     const D3DXVECTOR3* destination, float alpha, float scale, float angle,
@@ -90,8 +91,9 @@ HRESULT WINAPI D3DXDrawSpriteSimple(LPDIRECTDRAWSURFACE7 textureInterface, LPDIR
         const float corners[4][4] = {{-0.5f, -0.5f, u0, v0}, {0.5f, -0.5f, u1, v0}, {0.5f, 0.5f, u1, v1}, {-0.5f, 0.5f, u0, v1}};
         for (int i = 0; i < 4; ++i) {
             float x = (corners[i][0] - ox) * w, y = (corners[i][1] - oy) * h;
-            quad[i].sx = destination->x + x * c - y * s;
-            quad[i].sy = destination->y + x * s + y * c;
+            // Half a pixel up and left, so that texels fall on pixel centres one to one.
+            quad[i].sx = destination->x + x * c - y * s - 0.5f;
+            quad[i].sy = destination->y + x * s + y * c - 0.5f;
             quad[i].sz = destination->z;
             quad[i].rhw = 1.0f;
             quad[i].color = (a << 24) | 0x00FFFFFF;

@@ -107,6 +107,30 @@ LPDIRECT3DVERTEXBUFFER7 D3DTest::makeBuffer(DWORD fvf, const void* vertices, DWO
     return buffer;
 }
 
+LPDIRECTDRAWSURFACE7 D3DTest::makeTexture(int w, int h, const std::vector<uint32_t>& argb, D3DX_SURFACEFORMAT format) {
+    std::vector<uint8_t> rgba;
+    for (uint32_t p : argb) rgba.insert(rgba.end(), {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), uint8_t(p >> 24)});
+    static int count = 0;
+    std::string path = files.file("texture" + std::to_string(++count) + ".png");
+    stbi_write_png(path.c_str(), w, h, 4, rgba.data(), w * 4);
+    DWORD width = D3DX_DEFAULT, height = D3DX_DEFAULT, levels = 1;
+    LPDIRECTDRAWSURFACE7 texture = nullptr;
+    EXPECT_EQ(D3DXCreateTextureFromFile(device, nullptr, &width, &height, &format, nullptr, &texture, &levels,
+                                        const_cast<char*>(path.c_str()), D3DX_FT_POINT),
+              D3D_OK);
+    if (texture) toRelease.push_back(texture);
+    return texture;
+}
+
+void D3DTest::drawScreenQuad(D3DCOLOR diffuse, D3DCOLOR specular, float z) {
+    float w = float(width) - 0.5f, h = float(height) - 0.5f;
+    D3DTLVERTEX quad[4] = {{{-0.5f}, {-0.5f}, {z}, {1}, {diffuse}, {specular}, {0}, {0}},
+                           {{w}, {-0.5f}, {z}, {1}, {diffuse}, {specular}, {1}, {0}},
+                           {{w}, {h}, {z}, {1}, {diffuse}, {specular}, {1}, {1}},
+                           {{-0.5f}, {h}, {z}, {1}, {diffuse}, {specular}, {0}, {1}}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, quad, 4, 0), D3D_OK);
+}
+
 void D3DTest::clear(D3DCOLOR color) {
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0), D3D_OK);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "d3d7/calllog.h"
+#include "support.h"
 #include "d3d7/testing.h"
 #include "host/host.h"
 #include "win32/testing.h"
@@ -58,6 +59,12 @@ protected:
     void close();
 
     LPDIRECT3DVERTEXBUFFER7 makeBuffer(DWORD fvf, const void* vertices, DWORD count, DWORD caps = 0);
+    // A texture of one level loaded through D3DX from a PNG of `argb` pixels (0xAARRGGBB, top
+    // row first), point-sampled; released at the end of the test.
+    LPDIRECTDRAWSURFACE7 makeTexture(int w, int h, const std::vector<uint32_t>& argb,
+                                     D3DX_SURFACEFORMAT format = D3DX_SF_A8R8G8B8);
+    // Draws a pre-transformed quad over the whole target with these vertex colours.
+    void drawScreenQuad(D3DCOLOR diffuse, D3DCOLOR specular = 0, float z = 0.5f);
     // The back buffer (in its format, unpacked to 8 bits a channel), top row first.
     std::vector<Color> readBack();
     Color pixel(int x, int y);
@@ -71,6 +78,7 @@ protected:
     LPDIRECT3D7 direct3D = nullptr;
     int width = 0, height = 0;
     std::vector<IUnknown*> toRelease;
+    testing_support::TempDir files;
 };
 
 }  // namespace d3d7_test
