@@ -574,7 +574,7 @@ void JpegDecoder::decodeBlock(int16_t* block, Component& component, bool& acPres
             uint64_t inverted = ~word;
             if (!((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull)) {
                 int bytes = (64 - count) >> 3;
-                bits |= (word & ~(~uint64_t(0) >> (8 * bytes))) >> count;
+                bits |= (bytes == 8 ? word : word & ~(~uint64_t(0) >> (8 * bytes))) >> count;
                 count += 8 * bytes;
                 source_->position = position + size_t(bytes);
                 return;
