@@ -67,14 +67,11 @@ HRESULT Surface::QueryInterface(REFIID riid, LPVOID* object) {
     return queryInterface(riid, object, IID_IDirectDrawSurface7, where("QueryInterface"));
 }
 
-// Mip levels below the top belong to the top level: they count references but go away with it.
-ULONG Surface::AddRef() { return ComObject::AddRef(); }
+// Mip levels below the top belong to the top level: a reference on one is a reference on the
+// whole chain, which goes when the last one is released.
+ULONG Surface::AddRef() { return root_ == this ? ComObject::AddRef() : root_->AddRef(); }
 
-ULONG Surface::Release() {
-    if (root_ == this) return ComObject::Release();
-    if (references_ > 1) --references_;
-    return references_;
-}
+ULONG Surface::Release() { return root_ == this ? ComObject::Release() : root_->Release(); }
 
 void Surface::uploadAllLevels() {
     if (!storage_) return;
