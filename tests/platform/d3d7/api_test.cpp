@@ -14,7 +14,7 @@ namespace {
 using d3d7::testing::Rendering;
 
 // ---- Contexts ----------------------------------------------------------------------------------
-class Contexts : public ::testing::Test {
+class D3DContexts : public ::testing::Test {
 protected:
     void SetUp() override { configureHost(); }
     void TearDown() override {
@@ -42,7 +42,7 @@ protected:
     LPD3DXCONTEXT context = nullptr;
 };
 
-TEST_F(Contexts, AWindowedContextTakesTheWindowsClientAreaIn32BitColour) {
+TEST_F(D3DContexts, AWindowedContextTakesTheWindowsClientAreaIn32BitColour) {
     D3DXInitialize();
     HWND w = makeWindow(640, 480, WS_OVERLAPPEDWINDOW);
     RECT client;
@@ -56,7 +56,7 @@ TEST_F(Contexts, AWindowedContextTakesTheWindowsClientAreaIn32BitColour) {
     EXPECT_EQ(host::backBufferWidth(), client.right);
 }
 
-TEST_F(Contexts, AFullScreenContextSetsTheRequestedModeAndBackBuffer) {
+TEST_F(D3DContexts, AFullScreenContextSetsTheRequestedModeAndBackBuffer) {
     D3DXInitialize();
     HWND w = makeWindow(640, 480, 8);
     ASSERT_EQ(create(w, D3DX_CONTEXT_FULLSCREEN, 16, 320, 240), S_OK);
@@ -77,7 +77,7 @@ TEST_F(Contexts, AFullScreenContextSetsTheRequestedModeAndBackBuffer) {
     dd->Release();
 }
 
-TEST_F(Contexts, ImpossibleRequestsFailWithD3DXResultsAndTexts) {
+TEST_F(D3DContexts, ImpossibleRequestsFailWithD3DXResultsAndTexts) {
     HWND w = makeWindow(64, 64);
     char text[100];
     EXPECT_EQ(create(w), D3DXERR_D3DXNOTSTARTEDYET);
@@ -102,7 +102,7 @@ TEST_F(Contexts, ImpossibleRequestsFailWithD3DXResultsAndTexts) {
     EXPECT_STREQ(text, "One or more of the parameters passed to the method are incorrect.");
 }
 
-TEST_F(Contexts, ADisplayThatRefusesTheModeFailsTheFullScreenContext) {
+TEST_F(D3DContexts, ADisplayThatRefusesTheModeFailsTheFullScreenContext) {
     configureHost(true);
     D3DXInitialize();
     HWND w = makeWindow(640, 480, 8);
@@ -110,7 +110,7 @@ TEST_F(Contexts, ADisplayThatRefusesTheModeFailsTheFullScreenContext) {
     EXPECT_FALSE(host::contextExists());
 }
 
-TEST_F(Contexts, TheWindowHasOneContextAtATime) {
+TEST_F(D3DContexts, TheWindowHasOneContextAtATime) {
     D3DXInitialize();
     HWND w = makeWindow(64, 64);
     ASSERT_EQ(create(w), S_OK);
@@ -124,7 +124,7 @@ TEST_F(Contexts, TheWindowHasOneContextAtATime) {
     ASSERT_EQ(create(w), S_OK);
 }
 
-TEST_F(Contexts, GettersAddAReferenceAndTheLastReleaseFreesEverything) {
+TEST_F(D3DContexts, GettersAddAReferenceAndTheLastReleaseFreesEverything) {
     D3DXInitialize();
     HWND w = makeWindow(64, 64);
     ASSERT_EQ(create(w), S_OK);
@@ -153,7 +153,7 @@ TEST_F(Contexts, GettersAddAReferenceAndTheLastReleaseFreesEverything) {
     EXPECT_EQ(d3d7::testing::liveObjects(), 0);
 }
 
-TEST_F(Contexts, UpdateFramePresentsOneFrameWithOrWithoutVsync) {
+TEST_F(D3DContexts, UpdateFramePresentsOneFrameWithOrWithoutVsync) {
     D3DXInitialize();
     HWND w = makeWindow(64, 64);
     ASSERT_EQ(create(w), S_OK);
@@ -166,7 +166,7 @@ TEST_F(Contexts, UpdateFramePresentsOneFrameWithOrWithoutVsync) {
 }
 
 // ---- Device state -----------------------------------------------------------------------------
-class DeviceState : public D3DTest {
+class D3DDeviceState : public D3DTest {
 protected:
     void SetUp() override {
         D3DTest::SetUp();
@@ -184,7 +184,7 @@ protected:
     }
 };
 
-TEST_F(DeviceState, ANewDeviceHasDirect3DsDefaults) {
+TEST_F(D3DDeviceState, ANewDeviceHasDirect3DsDefaults) {
     struct Case {
         D3DRENDERSTATETYPE state;
         DWORD value;
@@ -222,7 +222,7 @@ TEST_F(DeviceState, ANewDeviceHasDirect3DsDefaults) {
     EXPECT_EQ(vp.dvMaxZ, 1.0f);
 }
 
-TEST_F(DeviceState, UnknownStatesAndValuesAreRefusedAndLeaveTheStateAlone) {
+TEST_F(D3DDeviceState, UnknownStatesAndValuesAreRefusedAndLeaveTheStateAlone) {
     EXPECT_EQ(device->SetRenderState(D3DRENDERSTATETYPE(99), 1), DDERR_INVALIDPARAMS);
     EXPECT_EQ(device->SetRenderState(D3DRENDERSTATE_CULLMODE, 7), DDERR_INVALIDPARAMS);
     EXPECT_EQ(renderState(D3DRENDERSTATE_CULLMODE), DWORD(D3DCULL_CCW));
@@ -245,7 +245,7 @@ TEST_F(DeviceState, UnknownStatesAndValuesAreRefusedAndLeaveTheStateAlone) {
     EXPECT_EQ(device->SetViewport(&outside), DDERR_INVALIDPARAMS);
 }
 
-TEST_F(DeviceState, TransformsAreKeptAndMultipliedInDirect3DOrder) {
+TEST_F(D3DDeviceState, TransformsAreKeptAndMultipliedInDirect3DOrder) {
     D3DMATRIX t = translation(1, 2, 3), s = identity();
     s._11 = 2;
     device->SetTransform(D3DTRANSFORMSTATE_WORLD, &t);
@@ -257,7 +257,7 @@ TEST_F(DeviceState, TransformsAreKeptAndMultipliedInDirect3DOrder) {
     EXPECT_EQ(got._43, 3.0f);
 }
 
-TEST_F(DeviceState, LightsAreKeptByIndexAndEnablingAnUnsetOneMakesTheDefaultLight) {
+TEST_F(D3DDeviceState, LightsAreKeptByIndexAndEnablingAnUnsetOneMakesTheDefaultLight) {
     D3DLIGHT7 point{};
     point.dltType = D3DLIGHT_POINT;
     point.dvRange = 10;
@@ -286,7 +286,7 @@ TEST_F(DeviceState, LightsAreKeptByIndexAndEnablingAnUnsetOneMakesTheDefaultLigh
     EXPECT_EQ(device->SetLight(1, &bad), DDERR_INVALIDPARAMS);
 }
 
-TEST_F(DeviceState, MoreLightsThanTheDeviceLightsAtOnceAreRefused) {
+TEST_F(D3DDeviceState, MoreLightsThanTheDeviceLightsAtOnceAreRefused) {
     D3DDEVICEDESC7 caps{};
     ASSERT_EQ(device->GetCaps(&caps), D3D_OK);
     ASSERT_GE(caps.dwMaxActiveLights, 8u);
@@ -297,7 +297,7 @@ TEST_F(DeviceState, MoreLightsThanTheDeviceLightsAtOnceAreRefused) {
     EXPECT_EQ(device->LightEnable(caps.dwMaxActiveLights, TRUE), D3D_OK);
 }
 
-TEST_F(DeviceState, DrawingNeedsAScene) {
+TEST_F(D3DDeviceState, DrawingNeedsAScene) {
     const D3DTLVERTEX v[3] = {};
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, (LPVOID)v, 3, 0), D3DERR_SCENE_NOT_IN_SCENE);
     EXPECT_EQ(device->EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
@@ -310,9 +310,9 @@ TEST_F(DeviceState, DrawingNeedsAScene) {
 }
 
 // ---- State blocks ----------------------------------------------------------------------------
-class StateBlocks : public DeviceState {};
+class D3DStateBlocks : public D3DDeviceState {};
 
-TEST_F(StateBlocks, RecordingKeepsTheCallsWithoutApplyingThemAndApplyReplaysThem) {
+TEST_F(D3DStateBlocks, RecordingKeepsTheCallsWithoutApplyingThemAndApplyReplaysThem) {
     D3DMATERIAL7 material{};
     material.diffuse.r = 0.5f;
     ASSERT_EQ(device->BeginStateBlock(), D3D_OK);
@@ -358,7 +358,7 @@ TEST_F(StateBlocks, RecordingKeepsTheCallsWithoutApplyingThemAndApplyReplaysThem
     EXPECT_EQ(device->EndStateBlock(&block), D3DERR_NOTINBEGINSTATEBLOCK);
 }
 
-TEST_F(StateBlocks, CreateAndCaptureTakeTheCurrentValues) {
+TEST_F(D3DStateBlocks, CreateAndCaptureTakeTheCurrentValues) {
     device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
     DWORD all = 0, pixel = 0;
     ASSERT_EQ(device->CreateStateBlock(D3DSBT_ALL, &all), D3D_OK);
@@ -383,9 +383,9 @@ TEST_F(StateBlocks, CreateAndCaptureTakeTheCurrentValues) {
 }
 
 // ---- Vertex buffers --------------------------------------------------------------------------
-class VertexBuffers : public DeviceState {};
+class D3DVertexBuffers : public D3DDeviceState {};
 
-TEST_F(VertexBuffers, DescriptionsAreCheckedAsDirect3DChecksThem) {
+TEST_F(D3DVertexBuffers, DescriptionsAreCheckedAsDirect3DChecksThem) {
     LPDIRECT3DVERTEXBUFFER7 vb = nullptr;
     D3DVERTEXBUFFERDESC d{sizeof d, D3DVBCAPS_WRITEONLY, D3DFVF_VERTEX, 0};
     EXPECT_EQ(direct3D->CreateVertexBuffer(&d, &vb, 0), DDERR_INVALIDPARAMS) << "no vertices";
@@ -411,7 +411,7 @@ TEST_F(VertexBuffers, DescriptionsAreCheckedAsDirect3DChecksThem) {
     EXPECT_EQ(vb->Release(), 0u);
 }
 
-TEST_F(VertexBuffers, LockingGivesTheVerticesAndAnOptimizedBufferCanNoLongerBeLocked) {
+TEST_F(D3DVertexBuffers, LockingGivesTheVerticesAndAnOptimizedBufferCanNoLongerBeLocked) {
     const PositionNormalUV v[2] = {{1, 2, 3, 0, 0, -1, 0.5f, 0.25f}, {4, 5, 6, 0, 1, 0, 1, 1}};
     LPDIRECT3DVERTEXBUFFER7 vb = makeBuffer(D3DFVF_VERTEX, v, 2);
     void* data = nullptr;
@@ -438,7 +438,7 @@ TEST_F(VertexBuffers, LockingGivesTheVerticesAndAnOptimizedBufferCanNoLongerBeLo
 
 // Screen position per the viewport: x = X + (1 + x/w) W/2, y = Y + (1 - y/w) H/2, z = z/w,
 // rhw = 1/w, with world, view and projection applied first.
-TEST_F(VertexBuffers, ProcessVerticesWritesScreenPositionsAndReciprocalW) {
+TEST_F(D3DVertexBuffers, ProcessVerticesWritesScreenPositionsAndReciprocalW) {
     // With a 90-degree field of view, aspect 1, near 1 and far 11: clip x = x, y = y,
     // z = 1.1 z - 1.1, w = z.
     D3DMATRIX projection = perspective(float(M_PI / 2), 1.0f, 1.0f, 11.0f), world = translation(0, 0, 1);
@@ -487,9 +487,9 @@ TEST_F(VertexBuffers, ProcessVerticesWritesScreenPositionsAndReciprocalW) {
 }
 
 // ---- Call log and record-only devices ---------------------------------------------------------
-class CallLog : public D3DTest {};
+class D3DCallLog : public D3DTest {};
 
-TEST_F(CallLog, ARecordOnlyDeviceLogsCallsInOrderWithoutOpenGL) {
+TEST_F(D3DCallLog, ARecordOnlyDeviceLogsCallsInOrderWithoutOpenGL) {
     d3d7::calllog::enable(true);
     open(32, 32, Rendering::RecordOnly);
     EXPECT_FALSE(host::contextExists());
@@ -543,7 +543,7 @@ TEST_F(CallLog, ARecordOnlyDeviceLogsCallsInOrderWithoutOpenGL) {
     target->Release();
 }
 
-TEST_F(CallLog, FailedCallsEndWithTheirResult) {
+TEST_F(D3DCallLog, FailedCallsEndWithTheirResult) {
     d3d7::calllog::enable(true);
     open(32, 32, Rendering::RecordOnly);
     d3d7::calllog::clear();
@@ -555,7 +555,7 @@ TEST_F(CallLog, FailedCallsEndWithTheirResult) {
                                       }));
 }
 
-TEST_F(CallLog, DemoD3DTraceWritesEveryCallAndAFrameLineAtEachUpdateFrame) {
+TEST_F(D3DCallLog, DemoD3DTraceWritesEveryCallAndAFrameLineAtEachUpdateFrame) {
     testing_support::TempDir folder;
     std::string path = folder.file("trace.txt");
     configureHost(false, path);

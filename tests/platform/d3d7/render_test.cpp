@@ -10,7 +10,7 @@
 namespace d3d7_test {
 namespace {
 
-class Drawing : public D3DTest {
+class D3DDrawing : public D3DTest {
 protected:
     void SetUp() override {
         D3DTest::SetUp();
@@ -26,7 +26,7 @@ protected:
     void untextured() { device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE); }
 };
 
-TEST_F(Drawing, ClearFillsTheViewportOrTheRectanglesWithinIt) {
+TEST_F(D3DDrawing, ClearFillsTheViewportOrTheRectanglesWithinIt) {
     clear(0xFF204080);
     EXPECT_TRUE(near(pixel(0, 0), {0x20, 0x40, 0x80}, 0));
     EXPECT_TRUE(near(pixel(31, 31), {0x20, 0x40, 0x80}, 0));
@@ -44,7 +44,7 @@ TEST_F(Drawing, ClearFillsTheViewportOrTheRectanglesWithinIt) {
 }
 
 // Pixel centres lie at whole screen coordinates: a quad from -0.5 to 3.5 covers pixels 0 to 3.
-TEST_F(Drawing, PreTransformedVerticesHitPixelCentresAtWholeCoordinates) {
+TEST_F(D3DDrawing, PreTransformedVerticesHitPixelCentresAtWholeCoordinates) {
     untextured();
     D3DTLVERTEX quad[4] = {{{-0.5f}, {-0.5f}, {0.5f}, {1}, {0xFFFFFFFF}, {0}, {0}, {0}},
                            {{3.5f}, {-0.5f}, {0.5f}, {1}, {0xFFFFFFFF}, {0}, {0}, {0}},
@@ -57,7 +57,7 @@ TEST_F(Drawing, PreTransformedVerticesHitPixelCentresAtWholeCoordinates) {
             EXPECT_EQ(p[y * 32 + x].r, x < 4 && y < 4 ? 255 : 0) << "pixel " << x << ", " << y;
 }
 
-TEST_F(Drawing, TheDepthTestKeepsTheNearerSurfaceUnlessTurnedOff) {
+TEST_F(D3DDrawing, TheDepthTestKeepsTheNearerSurfaceUnlessTurnedOff) {
     untextured();
     drawScreenQuad(0xFF00FF00, 0, 0.3f);
     drawScreenQuad(0xFFFF0000, 0, 0.6f);
@@ -135,7 +135,7 @@ Color directXLighting(Vector p, Vector n, const D3DMATERIAL7& m, const std::vect
     return {out[0], out[1], out[2]};
 }
 
-class Lighting : public D3DTest {
+class D3DLighting : public D3DTest {
 protected:
     static constexpr int size = 64;
     static constexpr float fieldOfView = 1.0f;
@@ -250,23 +250,23 @@ D3DLIGHT7 spot() {
 }
 
 // Tolerance: 2 steps of 255 (single-precision shader arithmetic and 8-bit rounding).
-TEST_F(Lighting, ADirectionalLightFollowsTheDirect3DEquations) {
+TEST_F(D3DLighting, ADirectionalLightFollowsTheDirect3DEquations) {
     EXPECT_EQ(drawAndCompare({directional()}, true, 2, "light-directional"), 0);
 }
 
-TEST_F(Lighting, APointLightAttenuatesAndStopsAtItsRange) {
+TEST_F(D3DLighting, APointLightAttenuatesAndStopsAtItsRange) {
     EXPECT_EQ(drawAndCompare({point()}, true, 2, "light-point"), 0);
 }
 
-TEST_F(Lighting, ASpotLightFallsOffBetweenItsCones) {
+TEST_F(D3DLighting, ASpotLightFallsOffBetweenItsCones) {
     EXPECT_EQ(drawAndCompare({spot()}, true, 2, "light-spot"), 0);
 }
 
-TEST_F(Lighting, LightsAddUpAndANonLocalViewerLooksAlongZ) {
+TEST_F(D3DLighting, LightsAddUpAndANonLocalViewerLooksAlongZ) {
     EXPECT_EQ(drawAndCompare({spot(), directional(), point()}, false, 2, "light-all"), 0);
 }
 
-TEST_F(Lighting, FlatShadingLightsATriangleByItsFirstVertex) {
+TEST_F(D3DLighting, FlatShadingLightsATriangleByItsFirstVertex) {
     D3DLIGHT7 l = directional();
     l.dvDirection = {{0}, {0}, {1}};
     l.dcvAmbient = {};
@@ -308,7 +308,7 @@ Rgba fractions(uint32_t argb) {
 
 int byte(double v) { return int(std::lround(std::clamp(v, 0.0, 1.0) * 255)); }
 
-TEST_F(Drawing, EachTextureOperationCombinesItsArgumentsAsDirect3DDoes) {
+TEST_F(D3DDrawing, EachTextureOperationCombinesItsArgumentsAsDirect3DDoes) {
     const uint32_t diffuseColor = 0x80CC6633, textureColor = 0xBF8040FF, specularColor = 0x00334D66,
                    factor = 0x40102030;
     const Rgba d = fractions(diffuseColor), t = fractions(textureColor), s = fractions(specularColor),
@@ -392,7 +392,7 @@ TEST_F(Drawing, EachTextureOperationCombinesItsArgumentsAsDirect3DDoes) {
 
 // The two-stage set-up of a textured, reflecting surface: base texture times diffuse, then the
 // reflection blended over it by the diffuse alpha.
-TEST_F(Drawing, ABaseTextureAndAReflectionBlendOverTwoStages) {
+TEST_F(D3DDrawing, ABaseTextureAndAReflectionBlendOverTwoStages) {
     const uint32_t diffuseColor = 0x80CC6633, base = 0xFF8040FF, reflection = 0xFF00FF00;
     device->SetTexture(0, makeTexture(4, 4, std::vector<uint32_t>(16, base)));
     device->SetTexture(1, makeTexture(4, 4, std::vector<uint32_t>(16, reflection)));
@@ -409,7 +409,7 @@ TEST_F(Drawing, ABaseTextureAndAReflectionBlendOverTwoStages) {
     EXPECT_TRUE(near(pixel(16, 16), {stage(t.r, d.r, r.r), stage(t.g, d.g, r.g), stage(t.b, d.b, r.b)}, 1));
 }
 
-TEST_F(Drawing, TexelsMatchingTheSourceColourKeyAreTransparentWhileColourKeyingIsOn) {
+TEST_F(D3DDrawing, TexelsMatchingTheSourceColourKeyAreTransparentWhileColourKeyingIsOn) {
     // Left half black, right half white, as 5-6-5 texels.
     std::vector<uint32_t> texels(16);
     for (int i = 0; i < 16; ++i) texels[i] = (i % 4) < 2 ? 0xFF000000 : 0xFFFFFFFF;
@@ -437,7 +437,7 @@ TEST_F(Drawing, TexelsMatchingTheSourceColourKeyAreTransparentWhileColourKeyingI
 }
 
 // ---- Culling, shading, blending -----------------------------------------------------------------
-TEST_F(Drawing, CullModesRemoveFacesByTheirWindingOnTheScreen) {
+TEST_F(D3DDrawing, CullModesRemoveFacesByTheirWindingOnTheScreen) {
     untextured();
     // Left: clockwise on the screen (y down), red. Right: counter-clockwise, green.
     const D3DTLVERTEX triangles[6] = {
@@ -467,7 +467,7 @@ TEST_F(Drawing, CullModesRemoveFacesByTheirWindingOnTheScreen) {
     EXPECT_EQ(pixel(10, 10).b, 255);
 }
 
-TEST_F(Drawing, FlatShadingTakesTheFirstVertexAndGouraudInterpolates) {
+TEST_F(D3DDrawing, FlatShadingTakesTheFirstVertexAndGouraudInterpolates) {
     untextured();
     const D3DTLVERTEX triangle[3] = {{{4}, {4}, {0.5f}, {1}, {0xFFFF0000}, {0}, {0}, {0}},
                                      {{28}, {4}, {0.5f}, {1}, {0xFF00FF00}, {0}, {0}, {0}},
@@ -483,7 +483,7 @@ TEST_F(Drawing, FlatShadingTakesTheFirstVertexAndGouraudInterpolates) {
     EXPECT_TRUE(near(pixel(12, 12), {85, 85, 85}, 2));
 }
 
-TEST_F(Drawing, BlendModesMixSourceAndTargetByTheirFactors) {
+TEST_F(D3DDrawing, BlendModesMixSourceAndTargetByTheirFactors) {
     untextured();
     const D3DCOLOR target = 0xFF336699, source = 0x40CC9966;
     Rgba t = fractions(target), s = fractions(source);
@@ -517,7 +517,7 @@ TEST_F(Drawing, BlendModesMixSourceAndTargetByTheirFactors) {
 // Reflection vectors in camera space become coordinates (x, y of R = reflect(eye to vertex, N)):
 // on a plane facing the camera they are the view direction's x and y, so a 2 x 2 texture shows
 // mirrored left to right around the screen's centre.
-TEST_F(Drawing, CameraSpaceReflectionVectorsGenerateTextureCoordinates) {
+TEST_F(D3DDrawing, CameraSpaceReflectionVectorsGenerateTextureCoordinates) {
     LPDIRECTDRAWSURFACE7 quadrants = makeTexture(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
     device->SetTexture(0, quadrants);
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
@@ -536,7 +536,7 @@ TEST_F(Drawing, CameraSpaceReflectionVectorsGenerateTextureCoordinates) {
 }
 
 // ---- Debug text and sprites -------------------------------------------------------------------------
-class Overlay : public D3DTest {
+class D3DOverlay : public D3DTest {
 protected:
     void SetUp() override {
         D3DTest::SetUp();
@@ -561,7 +561,7 @@ protected:
     }
 };
 
-TEST_F(Overlay, DebugTextAppearsWhereItIsPlacedInItsColour) {
+TEST_F(D3DOverlay, DebugTextAppearsWhereItIsPlacedInItsColour) {
     // x, y are fractions of the target: (0.25, 0.25) is pixel (32, 16), the text's top-left.
     EXPECT_EQ(context->DrawDebugText(0.25f, 0.25f, 0x0000FF00, const_cast<char*>("Hello")), S_OK);
     saveImage("text");
@@ -580,7 +580,7 @@ TEST_F(Overlay, DebugTextAppearsWhereItIsPlacedInItsColour) {
     EXPECT_EQ(context->DrawDebugText(0, 0, 0xFFFFFF, nullptr), D3DXERR_NULLPOINTER);
 }
 
-TEST_F(Overlay, SpritesAreTexturedQuadsCentredOnTheirPoint) {
+TEST_F(D3DOverlay, SpritesAreTexturedQuadsCentredOnTheirPoint) {
     LPDIRECTDRAWSURFACE7 white = makeTexture(4, 4, std::vector<uint32_t>(16, 0xFFFFFFFF));
     device->BeginScene();
     EXPECT_EQ(D3DXPrepareDeviceForSprite(device, FALSE), S_OK);
@@ -601,7 +601,7 @@ TEST_F(Overlay, SpritesAreTexturedQuadsCentredOnTheirPoint) {
 }
 
 // ---- 16-bit targets ---------------------------------------------------------------------------
-TEST(Targets, AFullScreen16BitTargetKeeps565Colour) {
+TEST(D3DTargets, AFullScreen16BitTargetKeeps565Colour) {
     configureHost();
     D3DXInitialize();
     HWND w = makeWindow(640, 480, 8);

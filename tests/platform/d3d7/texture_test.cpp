@@ -19,7 +19,7 @@ struct Loaded {
     D3DX_SURFACEFORMAT format = D3DX_SF_UNKNOWN;
 };
 
-class Textures : public D3DTest {
+class D3DTextures : public D3DTest {
 protected:
     void SetUp() override {
         D3DTest::SetUp();
@@ -97,7 +97,7 @@ uint32_t blocks(int x, int y) {   // four solid 3 x 2 blocks: JPEG keeps them cl
     return colors[(x / 3) % 2 + 2 * ((y / 2) % 2)];
 }
 
-TEST_F(Textures, BmpTgaPngAndJpegLoadAtTheirSizeRoundedUpToPowersOfTwoWithAllMipLevels) {
+TEST_F(D3DTextures, BmpTgaPngAndJpegLoadAtTheirSizeRoundedUpToPowersOfTwoWithAllMipLevels) {
     for (const char* kind : {"bmp", "tga", "png", "jpg"}) {
         Loaded l = load(writeImage(kind, 6, 4, 3, blocks));
         ASSERT_EQ(l.result, D3D_OK) << kind;
@@ -117,7 +117,7 @@ TEST_F(Textures, BmpTgaPngAndJpegLoadAtTheirSizeRoundedUpToPowersOfTwoWithAllMip
     }
 }
 
-TEST_F(Textures, TexelsAreStoredExactlyAndAlphaChoosesAnAlphaFormat) {
+TEST_F(D3DTextures, TexelsAreStoredExactlyAndAlphaChoosesAnAlphaFormat) {
     Loaded l = load(writeImage("png", 4, 4, 4, [](int x, int y) { return uint32_t(0x80102030 + x * 0x10 + y * 0x1000); }));
     ASSERT_EQ(l.result, D3D_OK);
     EXPECT_EQ(l.format, D3DX_SF_A8R8G8B8);
@@ -129,7 +129,7 @@ TEST_F(Textures, TexelsAreStoredExactlyAndAlphaChoosesAnAlphaFormat) {
 }
 
 // 5-6-5: each channel rounded to 5, 6 and 5 bits; drawn, the colour shows the steps.
-TEST_F(Textures, R5G6B5TexturesHold565Colour) {
+TEST_F(D3DTextures, R5G6B5TexturesHold565Colour) {
     Loaded l = load(writeImage("png", 4, 4, 3, [](int, int) { return 0xFFC86432u; }), D3DX_DEFAULT, D3DX_DEFAULT,
                     D3DX_SF_R5G6B5, 1);
     ASSERT_EQ(l.result, D3D_OK);
@@ -151,7 +151,7 @@ TEST_F(Textures, R5G6B5TexturesHold565Colour) {
     EXPECT_TRUE(near(pixel(16, 16), {197, 101, 49}, 1)) << "the 5-6-5 values, not the file's (200, 100, 50)";
 }
 
-TEST_F(Textures, OtherFormatsBecomeTheClosestOneTheDeviceOffers) {
+TEST_F(D3DTextures, OtherFormatsBecomeTheClosestOneTheDeviceOffers) {
     std::string path = writeImage("png", 4, 4, 3, blocks);
     EXPECT_EQ(load(path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_L8).format, D3DX_SF_X8R8G8B8);
     EXPECT_EQ(load(path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_R8G8B8).format, D3DX_SF_X8R8G8B8);
@@ -159,7 +159,7 @@ TEST_F(Textures, OtherFormatsBecomeTheClosestOneTheDeviceOffers) {
     EXPECT_EQ(load(path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_R5G5B5).format, D3DX_SF_R5G5B5);
 }
 
-TEST_F(Textures, MipLevelsAreHalvedAveragesAndTheirCountFollowsTheRequest) {
+TEST_F(D3DTextures, MipLevelsAreHalvedAveragesAndTheirCountFollowsTheRequest) {
     // Level 1 texel (0, 0) averages 0, 40, 80 and 120 in red.
     std::string path = writeImage("png", 4, 4, 3, [](int x, int y) { return uint32_t(0xFF000000 | ((x + 2 * y) * 40) << 16); });
     Loaded all = load(path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_UNKNOWN, 0);
@@ -184,7 +184,7 @@ TEST_F(Textures, MipLevelsAreHalvedAveragesAndTheirCountFollowsTheRequest) {
     EXPECT_FALSE(describe(single.texture).ddsCaps.dwCaps & DDSCAPS_MIPMAP);
 }
 
-TEST_F(Textures, RequestedSizesAreRoundedUpAndTheImageScaled) {
+TEST_F(D3DTextures, RequestedSizesAreRoundedUpAndTheImageScaled) {
     std::string path = writeImage("png", 4, 4, 3, blocks);
     Loaded l = load(path, 5, 3, D3DX_SF_UNKNOWN, 1, 0, D3DX_FT_POINT);
     ASSERT_EQ(l.result, D3D_OK);
@@ -196,7 +196,7 @@ TEST_F(Textures, RequestedSizesAreRoundedUpAndTheImageScaled) {
     EXPECT_EQ(t[7] & 0xFFFFFF, blocks(3, 0) & 0xFFFFFF);
 }
 
-TEST_F(Textures, FilesThatCannotBeReadFailWithD3DXResults) {
+TEST_F(D3DTextures, FilesThatCannotBeReadFailWithD3DXResults) {
     EXPECT_EQ(load(files.file("missing.bmp")).result, D3DXERR_IFLERROR);
     testing_support::writeFile(files.file("garbage.bmp"), "this is no picture at all");
     Loaded garbage = load(files.file("garbage.bmp"));
@@ -212,7 +212,7 @@ TEST_F(Textures, FilesThatCannotBeReadFailWithD3DXResults) {
               D3DXERR_NULLPOINTER);
 }
 
-TEST_F(Textures, TheDeviceAndStateBlocksHoldAReferenceOnTheirTextures) {
+TEST_F(D3DTextures, TheDeviceAndStateBlocksHoldAReferenceOnTheirTextures) {
     Loaded l = load(writeImage("png", 4, 4, 3, blocks));
     ASSERT_EQ(l.result, D3D_OK);
     auto count = [&] {
@@ -237,7 +237,7 @@ TEST_F(Textures, TheDeviceAndStateBlocksHoldAReferenceOnTheirTextures) {
     EXPECT_EQ(count(), alone);
 }
 
-TEST(RecordOnlyTextures, ImageFilesAreStillReadForTheirSizes) {
+TEST(D3DRecordOnlyTextures, ImageFilesAreStillReadForTheirSizes) {
     configureHost();
     D3DXInitialize();
     d3d7::testing::setRendering(Rendering::RecordOnly);
