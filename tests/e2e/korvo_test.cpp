@@ -64,6 +64,16 @@ TEST_F(Korvo, ASizeOnTheCommandLineIsLogged) {
     EXPECT_NE(log().find("\nfullscreen 800x600x16b\n"), std::string::npos) << log();
 }
 
+TEST_F(Korvo, ARenderingContextThatCannotBeMadeEndsWithExitCodeOne) {
+    RunResult r = play({"-x100000", "-y100000"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    std::regex lines("[\\s\\S]*\nfullscreen 100000x100000x16b\n\n\n>> [0-9]+ - at line [0-9]+ in file [^\n]*gfxcore\\.cpp:\n"
+                     "FAILED to create D3DX Context \\(error: -[0-9]+\\)\nFAILCAUSE: [^\n]+\nDebugging ended\\.\n");
+    EXPECT_TRUE(std::regex_match(log(), lines)) << log();
+    EXPECT_EQ(r.err.find("[Korvo error]"), std::string::npos);   // no message box
+}
+
 TEST_F(Korvo, AnEmptyScriptShowsBlackUntilEscape) {
     writeFile(dir.file("demoflow.txt"), "KVXDEMO\n");
     RunResult r = play({"-d0"}, {{"DEMO_KEYS", "20:ESCAPE"}, {"DEMO_CAPTURE", "frames"}});
