@@ -27,9 +27,11 @@ long& liveObjectCount() {
 }
 
 namespace {
+// Never destroyed: programs release objects and uninitialize from their own global
+// destructors, which run in no set order relative to ours.
 std::map<std::string, int>& objectNumbers() {
-    static std::map<std::string, int> numbers;
-    return numbers;
+    static auto* numbers = new std::map<std::string, int>;
+    return *numbers;
 }
 }  // namespace
 
@@ -45,8 +47,8 @@ struct CallLog {
 };
 
 CallLog& log() {
-    static CallLog l;
-    return l;
+    static auto* l = new CallLog;   // never destroyed, as objectNumbers()
+    return *l;
 }
 
 // The trace file, opened when first written (and again if the setting names another file).

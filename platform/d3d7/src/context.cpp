@@ -8,12 +8,6 @@
 namespace d3d7 {
 namespace {
 
-const char* where(const char* method) {
-    static std::string text;
-    text = std::string("ID3DXContext::") + method;
-    return text.c_str();
-}
-
 }  // namespace
 
 Context::Context(std::shared_ptr<Renderer> renderer, DirectDraw* directDraw, Direct3D* direct3D, Device* device,
@@ -35,14 +29,14 @@ Context::~Context() {
 }
 
 HRESULT Context::QueryInterface(REFIID riid, LPVOID* object) {
-    if (!object) return refuse(DDERR_INVALIDPARAMS, where("QueryInterface"), "no pointer for the interface");
+    if (!object) return refuse(DDERR_INVALIDPARAMS, "ID3DXContext::QueryInterface", "no pointer for the interface");
     if (IsEqualGUID(riid, IID_IUnknown)) {
         AddRef();
         *object = static_cast<IUnknown*>(this);
         return S_OK;
     }
     *object = nullptr;
-    return refuse(E_NOINTERFACE, where("QueryInterface"), "only IUnknown is offered");
+    return refuse(E_NOINTERFACE, "ID3DXContext::QueryInterface", "only IUnknown is offered");
 }
 
 LPDIRECTDRAW7 Context::GetDD() {
@@ -61,18 +55,18 @@ LPDIRECT3DDEVICE7 Context::GetD3DDevice() {
 }
 
 LPDIRECTDRAWSURFACE7 Context::GetPrimary() {
-    refuse(DDERR_UNSUPPORTED, where("GetPrimary"), "the front buffer is the host's window and no surface");
+    refuse(DDERR_UNSUPPORTED, "ID3DXContext::GetPrimary", "the front buffer is the host's window and no surface");
     return nullptr;
 }
 
 LPDIRECTDRAWSURFACE7 Context::GetZBuffer() {
-    refuse(DDERR_UNSUPPORTED, where("GetZBuffer"), "the depth buffer is not offered as a surface");
+    refuse(DDERR_UNSUPPORTED, "ID3DXContext::GetZBuffer", "the depth buffer is not offered as a surface");
     return nullptr;
 }
 
 LPDIRECTDRAWSURFACE7 Context::GetBackBuffer(DWORD which) {
     if (which != 0) {
-        refuse(DDERR_INVALIDPARAMS, where("GetBackBuffer"), "the context draws into back buffer 0 only");
+        refuse(DDERR_INVALIDPARAMS, "ID3DXContext::GetBackBuffer", "the context draws into back buffer 0 only");
         return nullptr;
     }
     backBuffer_->AddRef();
@@ -91,7 +85,7 @@ HRESULT Context::UpdateFrame(DWORD flags) {
     HRESULT result = D3D_OK;
     uint64_t frame = host::presentedFrames();
     if (flags & ~DWORD(D3DX_UPDATE_NOVSYNC)) {
-        result = refuse(D3DXERR_INVALIDPARAMETER, where("UpdateFrame"), "unknown flags 0x%X", flags);
+        result = refuse(D3DXERR_INVALIDPARAMETER, "ID3DXContext::UpdateFrame", "unknown flags 0x%X", flags);
     } else {
         if (calllog_detail::active())
             LogLine("context->UpdateFrame").arg(flags ? "D3DX_UPDATE_NOVSYNC" : "0").write(result);
@@ -106,9 +100,9 @@ HRESULT Context::UpdateFrame(DWORD flags) {
 HRESULT Context::DrawDebugText(float x, float y, D3DCOLOR color, LPSTR text) {
     HRESULT result = D3D_OK;
     if (!text)
-        result = refuse(D3DXERR_NULLPOINTER, where("DrawDebugText"), "no text");
+        result = refuse(D3DXERR_NULLPOINTER, "ID3DXContext::DrawDebugText", "no text");
     else if (!renderer_->alive())
-        result = refuse(D3DXERR_FAILEDDRAWTEXT, where("DrawDebugText"), "the rendering context is gone");
+        result = refuse(D3DXERR_FAILEDDRAWTEXT, "ID3DXContext::DrawDebugText", "the rendering context is gone");
     else if (!renderer_->drawText(x, y, color, text))
         result = D3DXERR_FAILEDDRAWTEXT;
     if (calllog_detail::active()) LogLine("context->DrawDebugText").real(x).real(y).color(color).text(text).write(result);
@@ -121,7 +115,7 @@ HRESULT Context::SetClearColor(D3DCOLOR color) {
 }
 
 HRESULT Context::SetClearDepth(float z) {
-    if (!(z >= 0.0f && z <= 1.0f)) return refuse(D3DXERR_INVALIDPARAMETER, where("SetClearDepth"), "depth %g is not in 0..1", z);
+    if (!(z >= 0.0f && z <= 1.0f)) return refuse(D3DXERR_INVALIDPARAMETER, "ID3DXContext::SetClearDepth", "depth %g is not in 0..1", z);
     clearDepth_ = z;
     return D3D_OK;
 }
@@ -133,7 +127,7 @@ HRESULT Context::SetClearStencil(DWORD stencil) {
 
 HRESULT Context::Resize(DWORD, DWORD) {
     if (fullscreen_) return D3DXERR_CANNOTRESIZEFULLSCREEN;
-    return refuse(D3DXERR_CAPSNOTSUPPORTED, where("Resize"), "the back buffer keeps the size it was made with");
+    return refuse(D3DXERR_CAPSNOTSUPPORTED, "ID3DXContext::Resize", "the back buffer keeps the size it was made with");
 }
 
 }  // namespace d3d7

@@ -10,14 +10,11 @@
 namespace d3d7 {
 namespace {
 
-const char* where(const char* method) {
-    static std::string text;
-    text = std::string("IDirect3DDevice7::") + method;
-    return text.c_str();
-}
+// Where a refusal happened, for its message.
+std::string where(const char* method) { return std::string("IDirect3DDevice7::") + method; }
 
 HRESULT unsupported(const char* method) {
-    return refuse(DDERR_UNSUPPORTED, where(method), "not offered by this Direct3D device");
+    return refuse(DDERR_UNSUPPORTED, where(method).c_str(), "not offered by this Direct3D device");
 }
 
 bool validTransform(DWORD state) {
@@ -61,18 +58,18 @@ Device::~Device() {
 }
 
 HRESULT Device::QueryInterface(REFIID riid, LPVOID* object) {
-    return queryInterface(riid, object, IID_IDirect3DDevice7, where("QueryInterface"));
+    return queryInterface(riid, object, IID_IDirect3DDevice7, "IDirect3DDevice7::QueryInterface");
 }
 
 // ---- Capabilities ----------------------------------------------------------------------------
 HRESULT Device::GetCaps(LPD3DDEVICEDESC7 description) {
-    if (!description) return refuse(DDERR_INVALIDPARAMS, where("GetCaps"), "no description to fill");
+    if (!description) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetCaps", "no description to fill");
     *description = deviceDescription(renderer_->target());
     return D3D_OK;
 }
 
 HRESULT Device::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) {
-    if (!callback) return refuse(DDERR_INVALIDPARAMS, where("EnumTextureFormats"), "no callback");
+    if (!callback) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::EnumTextureFormats", "no callback");
     for (PixelFormatId id : {PixelFormatId::R5G6B5, PixelFormatId::X1R5G5B5, PixelFormatId::A1R5G5B5,
                              PixelFormatId::X4R4G4B4, PixelFormatId::A4R4G4B4, PixelFormatId::X8R8G8B8,
                              PixelFormatId::A8R8G8B8}) {
@@ -84,7 +81,7 @@ HRESULT Device::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOI
 }
 
 HRESULT Device::ValidateDevice(LPDWORD passes) {
-    if (!passes) return refuse(DDERR_INVALIDPARAMS, where("ValidateDevice"), "no pass count to fill");
+    if (!passes) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::ValidateDevice", "no pass count to fill");
     // Every state combination the device accepts is drawn in one pass; states it cannot draw
     // are refused when they are set.
     *passes = 1;
@@ -92,14 +89,14 @@ HRESULT Device::ValidateDevice(LPDWORD passes) {
 }
 
 HRESULT Device::GetDirect3D(LPDIRECT3D7* direct3D) {
-    if (!direct3D) return refuse(DDERR_INVALIDPARAMS, where("GetDirect3D"), "no pointer to fill");
+    if (!direct3D) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetDirect3D", "no pointer to fill");
     direct3D_->AddRef();
     *direct3D = direct3D_;
     return D3D_OK;
 }
 
 HRESULT Device::GetRenderTarget(LPDIRECTDRAWSURFACE7* surface) {
-    if (!surface) return refuse(DDERR_INVALIDPARAMS, where("GetRenderTarget"), "no pointer to fill");
+    if (!surface) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetRenderTarget", "no pointer to fill");
     renderTarget_->AddRef();
     *surface = renderTarget_;
     return D3D_OK;
@@ -109,7 +106,7 @@ HRESULT Device::GetRenderTarget(LPDIRECTDRAWSURFACE7* surface) {
 HRESULT Device::BeginScene() {
     HRESULT result = D3D_OK;
     if (inScene_)
-        result = refuse(D3DERR_SCENE_IN_SCENE, where("BeginScene"), "the scene already began");
+        result = refuse(D3DERR_SCENE_IN_SCENE, "IDirect3DDevice7::BeginScene", "the scene already began");
     else
         inScene_ = true;
     if (logging()) LogLine("BeginScene").write(result);
@@ -119,7 +116,7 @@ HRESULT Device::BeginScene() {
 HRESULT Device::EndScene() {
     HRESULT result = D3D_OK;
     if (!inScene_)
-        result = refuse(D3DERR_SCENE_NOT_IN_SCENE, where("EndScene"), "no scene began");
+        result = refuse(D3DERR_SCENE_NOT_IN_SCENE, "IDirect3DDevice7::EndScene", "no scene began");
     else
         inScene_ = false;
     if (logging()) LogLine("EndScene").write(result);
@@ -130,17 +127,17 @@ HRESULT Device::Clear(DWORD rectCount, LPD3DRECT rects, DWORD flags, D3DCOLOR co
     HRESULT result = D3D_OK;
     const TargetSpec& t = renderer_->target();
     if (rectCount && !rects)
-        result = refuse(DDERR_INVALIDPARAMS, where("Clear"), "%u rectangles but no array", rectCount);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::Clear", "%u rectangles but no array", rectCount);
     else if (!flags || (flags & ~DWORD(D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
-        result = refuse(DDERR_INVALIDPARAMS, where("Clear"), "flags 0x%X name nothing to clear", flags);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::Clear", "flags 0x%X name nothing to clear", flags);
     else if ((flags & D3DCLEAR_ZBUFFER) && t.depthBits == 0)
-        result = refuse(D3DERR_ZBUFFER_NOTPRESENT, where("Clear"), "the render target has no depth buffer");
+        result = refuse(D3DERR_ZBUFFER_NOTPRESENT, "IDirect3DDevice7::Clear", "the render target has no depth buffer");
     else if ((flags & D3DCLEAR_STENCIL) && t.stencilBits == 0)
-        result = refuse(D3DERR_STENCILBUFFER_NOTPRESENT, where("Clear"), "the render target has no stencil buffer");
+        result = refuse(D3DERR_STENCILBUFFER_NOTPRESENT, "IDirect3DDevice7::Clear", "the render target has no stencil buffer");
     else if ((flags & D3DCLEAR_ZBUFFER) && !(z >= 0.0f && z <= 1.0f))
-        result = refuse(DDERR_INVALIDPARAMS, where("Clear"), "depth %g lies outside 0..1", z);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::Clear", "depth %g lies outside 0..1", z);
     else if (!renderer_->alive())
-        result = refuse(DDERR_SURFACELOST, where("Clear"), "the rendering context is gone");
+        result = refuse(DDERR_SURFACELOST, "IDirect3DDevice7::Clear", "the rendering context is gone");
     else {
         ClearCall call;
         call.flags = flags;
@@ -234,7 +231,7 @@ HRESULT Device::apply(const StateSetting& s, const char* method) {
             DWORD enabled = DWORD(std::count_if(state_.lights.begin(), state_.lights.end(),
                                                 [](const auto& l) { return l.second.enabled; }));
             if (enabled >= maxActiveLights)
-                return refuse(D3DERR_LIGHT_SET_FAILED, where(method),
+                return refuse(D3DERR_LIGHT_SET_FAILED, where(method).c_str(),
                               "light %u would be light %u enabled at once; this device lights at most %u", s.index,
                               enabled + 1, maxActiveLights);
         }
@@ -287,7 +284,7 @@ StateSetting Device::captureSetting(const StateSetting& which) const {
 }
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    HRESULT result = checkRenderState(state, value, where("SetRenderState"));
+    HRESULT result = checkRenderState(state, value, "IDirect3DDevice7::SetRenderState");
     StateSetting s;
     s.kind = StateSetting::Kind::RenderState;
     s.index = state;
@@ -299,13 +296,13 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 
 HRESULT Device::GetRenderState(D3DRENDERSTATETYPE state, LPDWORD value) {
     if (!value || !renderStateRule(state))
-        return refuse(DDERR_INVALIDPARAMS, where("GetRenderState"), "no value to fill or no render state %u", DWORD(state));
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetRenderState", "no value to fill or no render state %u", DWORD(state));
     *value = state_.render[state];
     return D3D_OK;
 }
 
 HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
-    HRESULT result = checkStageState(stage, state, value, where("SetTextureStageState"));
+    HRESULT result = checkStageState(stage, state, value, "IDirect3DDevice7::SetTextureStageState");
     StateSetting s;
     s.kind = StateSetting::Kind::StageState;
     s.index = stage;
@@ -327,7 +324,7 @@ HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state
 
 HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, LPDWORD value) {
     if (!value || stage >= maxTextureStages || !stageStateRule(state))
-        return refuse(DDERR_INVALIDPARAMS, where("GetTextureStageState"), "no value to fill, stage %u or state %u",
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetTextureStageState", "no value to fill, stage %u or state %u",
                       stage, DWORD(state));
     *value = state_.stage[stage][state];
     return D3D_OK;
@@ -337,11 +334,11 @@ HRESULT Device::SetTexture(DWORD stage, LPDIRECTDRAWSURFACE7 texture) {
     HRESULT result = D3D_OK;
     auto* surface = texture ? dynamic_cast<Surface*>(texture) : nullptr;
     if (stage >= maxTextureStages)
-        result = refuse(DDERR_INVALIDPARAMS, where("SetTexture"), "there is no texture stage %u", stage);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetTexture", "there is no texture stage %u", stage);
     else if (texture && (!surface || !surface->isTexture()))
-        result = refuse(DDERR_INVALIDPARAMS, where("SetTexture"), "the surface is not a texture");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetTexture", "the surface is not a texture");
     else if (surface && surface->isSublevel())
-        result = refuse(DDERR_INVALIDPARAMS, where("SetTexture"), "a mip level below the top is not a texture of its own");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetTexture", "a mip level below the top is not a texture of its own");
     else {
         StateSetting s;
         s.kind = StateSetting::Kind::Texture;
@@ -355,7 +352,7 @@ HRESULT Device::SetTexture(DWORD stage, LPDIRECTDRAWSURFACE7 texture) {
 
 HRESULT Device::GetTexture(DWORD stage, LPDIRECTDRAWSURFACE7* texture) {
     if (!texture || stage >= maxTextureStages)
-        return refuse(DDERR_INVALIDPARAMS, where("GetTexture"), "no pointer to fill or no stage %u", stage);
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetTexture", "no pointer to fill or no stage %u", stage);
     *texture = state_.textures[stage];
     if (*texture) (*texture)->AddRef();
     return D3D_OK;
@@ -364,7 +361,7 @@ HRESULT Device::GetTexture(DWORD stage, LPDIRECTDRAWSURFACE7* texture) {
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) {
     HRESULT result = D3D_OK;
     if (!matrix || !validTransform(state))
-        result = refuse(DDERR_INVALIDPARAMS, where("SetTransform"), "no matrix or no transform %u", DWORD(state));
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetTransform", "no matrix or no transform %u", DWORD(state));
     else {
         StateSetting s;
         s.kind = StateSetting::Kind::Transform;
@@ -378,7 +375,7 @@ HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) {
 
 HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) {
     if (!matrix || !validTransform(state))
-        return refuse(DDERR_INVALIDPARAMS, where("GetTransform"), "no matrix or no transform %u", DWORD(state));
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetTransform", "no matrix or no transform %u", DWORD(state));
     StateSetting which;
     which.kind = StateSetting::Kind::Transform;
     which.index = state;
@@ -390,7 +387,7 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) {
 HRESULT Device::MultiplyTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) {
     HRESULT result = D3D_OK;
     if (!matrix || !validTransform(state))
-        result = refuse(DDERR_INVALIDPARAMS, where("MultiplyTransform"), "no matrix or no transform %u", DWORD(state));
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::MultiplyTransform", "no matrix or no transform %u", DWORD(state));
     else {
         StateSetting s;
         s.kind = StateSetting::Kind::Transform;
@@ -406,13 +403,13 @@ HRESULT Device::SetViewport(LPD3DVIEWPORT7 viewport) {
     HRESULT result = D3D_OK;
     const TargetSpec& t = renderer_->target();
     if (!viewport)
-        result = refuse(DDERR_INVALIDPARAMS, where("SetViewport"), "no viewport");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetViewport", "no viewport");
     else if (viewport->dwWidth == 0 || viewport->dwHeight == 0 || uint64_t(viewport->dwX) + viewport->dwWidth > DWORD(t.width) ||
              uint64_t(viewport->dwY) + viewport->dwHeight > DWORD(t.height))
-        result = refuse(DDERR_INVALIDPARAMS, where("SetViewport"), "the viewport must lie inside the %dx%d render target",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetViewport", "the viewport must lie inside the %dx%d render target",
                         t.width, t.height);
     else if (!(viewport->dvMinZ >= 0.0f && viewport->dvMinZ <= 1.0f && viewport->dvMaxZ >= 0.0f && viewport->dvMaxZ <= 1.0f))
-        result = refuse(DDERR_INVALIDPARAMS, where("SetViewport"), "the depth range must lie within 0..1");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetViewport", "the depth range must lie within 0..1");
     else {
         StateSetting s;
         s.kind = StateSetting::Kind::Viewport;
@@ -424,7 +421,7 @@ HRESULT Device::SetViewport(LPD3DVIEWPORT7 viewport) {
 }
 
 HRESULT Device::GetViewport(LPD3DVIEWPORT7 viewport) {
-    if (!viewport) return refuse(DDERR_INVALIDPARAMS, where("GetViewport"), "no viewport to fill");
+    if (!viewport) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetViewport", "no viewport to fill");
     *viewport = state_.viewport;
     return D3D_OK;
 }
@@ -432,7 +429,7 @@ HRESULT Device::GetViewport(LPD3DVIEWPORT7 viewport) {
 HRESULT Device::SetMaterial(LPD3DMATERIAL7 material) {
     HRESULT result = D3D_OK;
     if (!material)
-        result = refuse(DDERR_INVALIDPARAMS, where("SetMaterial"), "no material");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetMaterial", "no material");
     else {
         StateSetting s;
         s.kind = StateSetting::Kind::Material;
@@ -444,7 +441,7 @@ HRESULT Device::SetMaterial(LPD3DMATERIAL7 material) {
 }
 
 HRESULT Device::GetMaterial(LPD3DMATERIAL7 material) {
-    if (!material) return refuse(DDERR_INVALIDPARAMS, where("GetMaterial"), "no material to fill");
+    if (!material) return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetMaterial", "no material to fill");
     *material = state_.material;
     return D3D_OK;
 }
@@ -452,12 +449,12 @@ HRESULT Device::GetMaterial(LPD3DMATERIAL7 material) {
 HRESULT Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
     HRESULT result = D3D_OK;
     if (!light)
-        result = refuse(DDERR_INVALIDPARAMS, where("SetLight"), "no light");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetLight", "no light");
     else if (light->dltType != D3DLIGHT_POINT && light->dltType != D3DLIGHT_SPOT && light->dltType != D3DLIGHT_DIRECTIONAL)
-        result = refuse(DDERR_INVALIDPARAMS, where("SetLight"), "light type %s is not a Direct3D 7 light",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetLight", "light type %s is not a Direct3D 7 light",
                         lightTypeName(light->dltType).c_str());
     else if (light->dltType != D3DLIGHT_DIRECTIONAL && !(light->dvRange >= 0.0f && light->dvRange <= D3DLIGHT_RANGE_MAX))
-        result = refuse(DDERR_INVALIDPARAMS, where("SetLight"), "range %g lies outside 0..D3DLIGHT_RANGE_MAX",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::SetLight", "range %g lies outside 0..D3DLIGHT_RANGE_MAX",
                         light->dvRange);
     else {
         StateSetting s;
@@ -473,7 +470,7 @@ HRESULT Device::SetLight(DWORD index, LPD3DLIGHT7 light) {
 HRESULT Device::GetLight(DWORD index, LPD3DLIGHT7 light) {
     auto found = state_.lights.find(index);
     if (!light || found == state_.lights.end())
-        return refuse(DDERR_INVALIDPARAMS, where("GetLight"), "no light to fill or light %u was never set", index);
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetLight", "no light to fill or light %u was never set", index);
     *light = found->second.light;
     return D3D_OK;
 }
@@ -491,7 +488,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
 HRESULT Device::GetLightEnable(DWORD index, BOOL* enabled) {
     auto found = state_.lights.find(index);
     if (!enabled || found == state_.lights.end())
-        return refuse(DDERR_INVALIDPARAMS, where("GetLightEnable"), "no value to fill or light %u was never set", index);
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::GetLightEnable", "no value to fill or light %u was never set", index);
     *enabled = found->second.enabled ? TRUE : FALSE;
     return D3D_OK;
 }
@@ -500,7 +497,7 @@ HRESULT Device::GetLightEnable(DWORD index, BOOL* enabled) {
 HRESULT Device::BeginStateBlock() {
     HRESULT result = D3D_OK;
     if (recording_)
-        result = refuse(D3DERR_INBEGINSTATEBLOCK, where("BeginStateBlock"), "a state block is being recorded already");
+        result = refuse(D3DERR_INBEGINSTATEBLOCK, "IDirect3DDevice7::BeginStateBlock", "a state block is being recorded already");
     else
         recording_ = std::make_unique<StateBlock>();
     if (logging()) LogLine("BeginStateBlock").write(result);
@@ -511,10 +508,10 @@ HRESULT Device::EndStateBlock(LPDWORD handle) {
     HRESULT result = D3D_OK;
     DWORD made = 0;
     if (!recording_) {
-        result = refuse(D3DERR_NOTINBEGINSTATEBLOCK, where("EndStateBlock"), "no state block is being recorded");
+        result = refuse(D3DERR_NOTINBEGINSTATEBLOCK, "IDirect3DDevice7::EndStateBlock", "no state block is being recorded");
     } else if (!handle) {
         recording_.reset();
-        result = refuse(DDERR_INVALIDPARAMS, where("EndStateBlock"), "no handle to fill; the recording is dropped");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::EndStateBlock", "no handle to fill; the recording is dropped");
     } else {
         made = nextStateBlock_++;
         stateBlocks_[made] = std::move(recording_);
@@ -534,9 +531,9 @@ HRESULT Device::ApplyStateBlock(DWORD handle) {
     HRESULT result = D3D_OK;
     auto found = stateBlocks_.find(handle);
     if (recording_)
-        result = refuse(D3DERR_INBEGINSTATEBLOCK, where("ApplyStateBlock"), "a state block is being recorded");
+        result = refuse(D3DERR_INBEGINSTATEBLOCK, "IDirect3DDevice7::ApplyStateBlock", "a state block is being recorded");
     else if (found == stateBlocks_.end())
-        result = refuse(D3DERR_INVALIDSTATEBLOCK, where("ApplyStateBlock"), "there is no state block %u", handle);
+        result = refuse(D3DERR_INVALIDSTATEBLOCK, "IDirect3DDevice7::ApplyStateBlock", "there is no state block %u", handle);
     else
         for (const StateSetting& s : found->second->settings()) apply(s, "ApplyStateBlock");
     if (logging()) LogLine("ApplyStateBlock").arg("block#" + std::to_string(handle)).write(result);
@@ -547,9 +544,9 @@ HRESULT Device::CaptureStateBlock(DWORD handle) {
     HRESULT result = D3D_OK;
     auto found = stateBlocks_.find(handle);
     if (recording_)
-        result = refuse(D3DERR_INBEGINSTATEBLOCK, where("CaptureStateBlock"), "a state block is being recorded");
+        result = refuse(D3DERR_INBEGINSTATEBLOCK, "IDirect3DDevice7::CaptureStateBlock", "a state block is being recorded");
     else if (found == stateBlocks_.end())
-        result = refuse(D3DERR_INVALIDSTATEBLOCK, where("CaptureStateBlock"), "there is no state block %u", handle);
+        result = refuse(D3DERR_INVALIDSTATEBLOCK, "IDirect3DDevice7::CaptureStateBlock", "there is no state block %u", handle);
     else
         for (StateSetting& s : found->second->settings()) {
             StateSetting now = captureSetting(s);
@@ -564,9 +561,9 @@ HRESULT Device::CaptureStateBlock(DWORD handle) {
 HRESULT Device::DeleteStateBlock(DWORD handle) {
     HRESULT result = D3D_OK;
     if (recording_)
-        result = refuse(D3DERR_INBEGINSTATEBLOCK, where("DeleteStateBlock"), "a state block is being recorded");
+        result = refuse(D3DERR_INBEGINSTATEBLOCK, "IDirect3DDevice7::DeleteStateBlock", "a state block is being recorded");
     else if (!stateBlocks_.erase(handle))
-        result = refuse(D3DERR_INVALIDSTATEBLOCK, where("DeleteStateBlock"), "there is no state block %u", handle);
+        result = refuse(D3DERR_INVALIDSTATEBLOCK, "IDirect3DDevice7::DeleteStateBlock", "there is no state block %u", handle);
     if (logging()) LogLine("DeleteStateBlock").arg("block#" + std::to_string(handle)).write(result);
     return result;
 }
@@ -577,9 +574,9 @@ HRESULT Device::CreateStateBlock(D3DSTATEBLOCKTYPE type, LPDWORD handle) {
     HRESULT result = D3D_OK;
     DWORD made = 0;
     if (!handle || (type != D3DSBT_ALL && type != D3DSBT_PIXELSTATE && type != D3DSBT_VERTEXSTATE)) {
-        result = refuse(DDERR_INVALIDPARAMS, where("CreateStateBlock"), "no handle to fill or no block type %u", DWORD(type));
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::CreateStateBlock", "no handle to fill or no block type %u", DWORD(type));
     } else if (recording_) {
-        result = refuse(D3DERR_INBEGINSTATEBLOCK, where("CreateStateBlock"), "a state block is being recorded");
+        result = refuse(D3DERR_INBEGINSTATEBLOCK, "IDirect3DDevice7::CreateStateBlock", "a state block is being recorded");
     } else {
         auto block = std::make_unique<StateBlock>();
         bool all = type == D3DSBT_ALL, pixel = type == D3DSBT_PIXELSTATE, vertex = type == D3DSBT_VERTEXSTATE;
@@ -669,28 +666,28 @@ void Device::collectLights() {
 HRESULT Device::draw(const char* method, D3DPRIMITIVETYPE type, const VertexLayout& layout, VertexBuffer* buffer,
                      const void* userVertices, DWORD vertexCapacity, DWORD startVertex, DWORD vertexCount,
                      const WORD* indices, DWORD indexCount, DWORD flags) {
-    if (!inScene_) return refuse(D3DERR_SCENE_NOT_IN_SCENE, where(method), "drawing needs BeginScene first");
+    if (!inScene_) return refuse(D3DERR_SCENE_NOT_IN_SCENE, where(method).c_str(), "drawing needs BeginScene first");
     if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN)
-        return refuse(DDERR_INVALIDPARAMS, where(method), "there is no primitive type %u", DWORD(type));
+        return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "there is no primitive type %u", DWORD(type));
     if (flags & ~DWORD(D3DDP_WAIT | D3DDP_OUTOFORDER | D3DDP_DONOTCLIP | D3DDP_DONOTUPDATEEXTENTS))
-        return refuse(DDERR_INVALIDPARAMS, where(method), "flags 0x%X are not drawing flags of this device", flags);
+        return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "flags 0x%X are not drawing flags of this device", flags);
     if (vertexCount == 0 || uint64_t(startVertex) + vertexCount > vertexCapacity)
-        return refuse(DDERR_INVALIDPARAMS, where(method), "%u vertices from %u do not lie within the %u there are",
+        return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "%u vertices from %u do not lie within the %u there are",
                       vertexCount, startVertex, vertexCapacity);
     DWORD elementCount = vertexCount;
     if (indices || indexCount) {
         if (!indices || indexCount == 0)
-            return refuse(DDERR_INVALIDPARAMS, where(method), "an indexed draw needs indices");
+            return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "an indexed draw needs indices");
         for (DWORD i = 0; i < indexCount; ++i)
             if (indices[i] >= vertexCount)
-                return refuse(DDERR_INVALIDPARAMS, where(method), "index %u (at %u) is not below the vertex count %u",
+                return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "index %u (at %u) is not below the vertex count %u",
                               indices[i], i, vertexCount);
         elementCount = indexCount;
     }
     uint32_t primitives = primitiveCount(type, elementCount);
     if (primitives == 0)
-        return refuse(DDERR_INVALIDPARAMS, where(method), "%u vertices make no %s", elementCount, primitiveName(type).c_str());
-    if (!renderer_->alive()) return refuse(DDERR_SURFACELOST, where(method), "the rendering context is gone");
+        return refuse(DDERR_INVALIDPARAMS, where(method).c_str(), "%u vertices make no %s", elementCount, primitiveName(type).c_str());
+    if (!renderer_->alive()) return refuse(DDERR_SURFACELOST, where(method).c_str(), "the rendering context is gone");
 
     collectLights();
     DrawCall call;
@@ -717,9 +714,9 @@ HRESULT Device::DrawPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBUFFER7 b
     auto* buffer = dynamic_cast<VertexBuffer*>(bufferInterface);
     HRESULT result;
     if (!buffer)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawPrimitiveVB"), "no vertex buffer");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawPrimitiveVB", "no vertex buffer");
     else if (buffer->locked())
-        result = refuse(D3DERR_VERTEXBUFFERLOCKED, where("DrawPrimitiveVB"), "%s is locked", buffer->logName().c_str());
+        result = refuse(D3DERR_VERTEXBUFFERLOCKED, "IDirect3DDevice7::DrawPrimitiveVB", "%s is locked", buffer->logName().c_str());
     else
         result = draw("DrawPrimitiveVB", type, buffer->layout(), buffer, nullptr, buffer->vertexCount(), startVertex,
                       vertexCount, nullptr, 0, flags);
@@ -735,11 +732,11 @@ HRESULT Device::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, LPDIRECT3DVERTEXBU
     auto* buffer = dynamic_cast<VertexBuffer*>(bufferInterface);
     HRESULT result;
     if (!buffer)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawIndexedPrimitiveVB"), "no vertex buffer");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawIndexedPrimitiveVB", "no vertex buffer");
     else if (buffer->locked())
-        result = refuse(D3DERR_VERTEXBUFFERLOCKED, where("DrawIndexedPrimitiveVB"), "%s is locked", buffer->logName().c_str());
+        result = refuse(D3DERR_VERTEXBUFFERLOCKED, "IDirect3DDevice7::DrawIndexedPrimitiveVB", "%s is locked", buffer->logName().c_str());
     else if (!indices || indexCount == 0)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawIndexedPrimitiveVB"), "no indices");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawIndexedPrimitiveVB", "no indices");
     else
         result = draw("DrawIndexedPrimitiveVB", type, buffer->layout(), buffer, nullptr, buffer->vertexCount(), startVertex,
                       vertexCount, indices, indexCount, flags);
@@ -755,11 +752,11 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices,
     std::string why;
     HRESULT result;
     if (!vertices)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawPrimitive"), "no vertices");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawPrimitive", "no vertices");
     else if (!describeVertexFormat(fvf, layout, &why))
-        result = refuse(D3DERR_INVALIDVERTEXFORMAT, where("DrawPrimitive"), "vertex format 0x%X: %s", fvf, why.c_str());
+        result = refuse(D3DERR_INVALIDVERTEXFORMAT, "IDirect3DDevice7::DrawPrimitive", "vertex format 0x%X: %s", fvf, why.c_str());
     else if (vertexCount > D3DMAXNUMVERTICES)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawPrimitive"), "more than %d vertices", D3DMAXNUMVERTICES);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawPrimitive", "more than %d vertices", D3DMAXNUMVERTICES);
     else
         result = draw("DrawPrimitive", type, layout, nullptr, vertices, vertexCount, 0, vertexCount, nullptr, 0, flags);
     if (logging())
@@ -774,11 +771,11 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID ve
     std::string why;
     HRESULT result;
     if (!vertices || !indices || indexCount == 0)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawIndexedPrimitive"), "no vertices or no indices");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawIndexedPrimitive", "no vertices or no indices");
     else if (!describeVertexFormat(fvf, layout, &why))
-        result = refuse(D3DERR_INVALIDVERTEXFORMAT, where("DrawIndexedPrimitive"), "vertex format 0x%X: %s", fvf, why.c_str());
+        result = refuse(D3DERR_INVALIDVERTEXFORMAT, "IDirect3DDevice7::DrawIndexedPrimitive", "vertex format 0x%X: %s", fvf, why.c_str());
     else if (vertexCount > D3DMAXNUMVERTICES)
-        result = refuse(DDERR_INVALIDPARAMS, where("DrawIndexedPrimitive"), "more than %d vertices", D3DMAXNUMVERTICES);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::DrawIndexedPrimitive", "more than %d vertices", D3DMAXNUMVERTICES);
     else
         result = draw("DrawIndexedPrimitive", type, layout, nullptr, vertices, vertexCount, 0, vertexCount, indices,
                       indexCount, flags);
@@ -792,7 +789,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID ve
 HRESULT Device::SetRenderTarget(LPDIRECTDRAWSURFACE7, DWORD) { return unsupported("SetRenderTarget"); }
 HRESULT Device::PreLoad(LPDIRECTDRAWSURFACE7 texture) {
     if (!texture || !dynamic_cast<Surface*>(texture))
-        return refuse(DDERR_INVALIDPARAMS, where("PreLoad"), "not a texture of this device");
+        return refuse(DDERR_INVALIDPARAMS, "IDirect3DDevice7::PreLoad", "not a texture of this device");
     return D3D_OK;   // textures live in video memory from their creation on
 }
 HRESULT Device::SetClipStatus(LPD3DCLIPSTATUS) { return unsupported("SetClipStatus"); }

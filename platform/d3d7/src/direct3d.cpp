@@ -6,12 +6,6 @@
 namespace d3d7 {
 namespace {
 
-const char* where(const char* method) {
-    static std::string text;
-    text = std::string("IDirect3D7::") + method;
-    return text.c_str();
-}
-
 std::string descriptionText(const D3DVERTEXBUFFERDESC* d) {
     if (!d) return "NULL";
     return "{" + std::to_string(d->dwSize) + ", " + vertexBufferCapsText(d->dwCaps) + ", " + fvfText(d->dwFVF) + ", " +
@@ -72,11 +66,11 @@ D3DDEVICEDESC7 deviceDescription(const TargetSpec& target) {
 Direct3D::Direct3D(std::shared_ptr<Renderer> renderer) : renderer_(std::move(renderer)) {}
 
 HRESULT Direct3D::QueryInterface(REFIID riid, LPVOID* object) {
-    return queryInterface(riid, object, IID_IDirect3D7, where("QueryInterface"));
+    return queryInterface(riid, object, IID_IDirect3D7, "IDirect3D7::QueryInterface");
 }
 
 HRESULT Direct3D::EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context) {
-    if (!callback) return refuse(DDERR_INVALIDPARAMS, where("EnumDevices"), "no callback");
+    if (!callback) return refuse(DDERR_INVALIDPARAMS, "IDirect3D7::EnumDevices", "no callback");
     D3DDEVICEDESC7 d = deviceDescription(renderer_->target());
     char description[] = "Direct3D T&L HAL on OpenGL";
     char name[] = "Direct3D T&L HAL";
@@ -86,7 +80,7 @@ HRESULT Direct3D::EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context
 
 HRESULT Direct3D::CreateDevice(REFCLSID, LPDIRECTDRAWSURFACE7, LPDIRECT3DDEVICE7* device) {
     if (device) *device = nullptr;
-    return refuse(DDERR_UNSUPPORTED, where("CreateDevice"), "the device comes with the D3DX context; no other is made");
+    return refuse(DDERR_UNSUPPORTED, "IDirect3D7::CreateDevice", "the device comes with the D3DX context; no other is made");
 }
 
 HRESULT Direct3D::CreateVertexBuffer(LPD3DVERTEXBUFFERDESC description, LPDIRECT3DVERTEXBUFFER7* buffer, DWORD flags) {
@@ -97,18 +91,18 @@ HRESULT Direct3D::CreateVertexBuffer(LPD3DVERTEXBUFFERDESC description, LPDIRECT
     const DWORD knownCaps = D3DVBCAPS_SYSTEMMEMORY | D3DVBCAPS_WRITEONLY | D3DVBCAPS_DONOTCLIP;
     if (buffer) *buffer = nullptr;
     if (!description || !buffer)
-        result = refuse(DDERR_INVALIDPARAMS, where("CreateVertexBuffer"), "no description or no pointer for the buffer");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3D7::CreateVertexBuffer", "no description or no pointer for the buffer");
     else if (description->dwSize != sizeof(D3DVERTEXBUFFERDESC))
-        result = refuse(DDERR_INVALIDPARAMS, where("CreateVertexBuffer"), "the description's dwSize is %u, not %zu",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3D7::CreateVertexBuffer", "the description's dwSize is %u, not %zu",
                         description->dwSize, sizeof(D3DVERTEXBUFFERDESC));
     else if (flags != 0 || (description->dwCaps & ~knownCaps))
-        result = refuse(DDERR_INVALIDPARAMS, where("CreateVertexBuffer"), "flags 0x%X or capabilities 0x%X", flags,
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3D7::CreateVertexBuffer", "flags 0x%X or capabilities 0x%X", flags,
                         description->dwCaps);
     else if (description->dwNumVertices == 0 || description->dwNumVertices > D3DMAXNUMVERTICES)
-        result = refuse(DDERR_INVALIDPARAMS, where("CreateVertexBuffer"), "%u vertices: a buffer holds 1 to %d",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3D7::CreateVertexBuffer", "%u vertices: a buffer holds 1 to %d",
                         description->dwNumVertices, D3DMAXNUMVERTICES);
     else if (!describeVertexFormat(description->dwFVF, layout, &why))
-        result = refuse(D3DERR_INVALIDVERTEXFORMAT, where("CreateVertexBuffer"), "vertex format 0x%X: %s",
+        result = refuse(D3DERR_INVALIDVERTEXFORMAT, "IDirect3D7::CreateVertexBuffer", "vertex format 0x%X: %s",
                         description->dwFVF, why.c_str());
     else {
         made = new VertexBuffer(renderer_, *description, layout);
@@ -126,7 +120,7 @@ HRESULT Direct3D::CreateVertexBuffer(LPD3DVERTEXBUFFERDESC description, LPDIRECT
 }
 
 HRESULT Direct3D::EnumZBufferFormats(REFCLSID, LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) {
-    if (!callback) return refuse(DDERR_INVALIDPARAMS, where("EnumZBufferFormats"), "no callback");
+    if (!callback) return refuse(DDERR_INVALIDPARAMS, "IDirect3D7::EnumZBufferFormats", "no callback");
     struct Depth {
         DWORD bits, depthMask, stencilBits, stencilMask;
     };

@@ -7,12 +7,6 @@
 namespace d3d7 {
 namespace {
 
-const char* where(const char* method) {
-    static std::string text;
-    text = std::string("IDirect3DVertexBuffer7::") + method;
-    return text.c_str();
-}
-
 std::string processFlagsText(DWORD operations) {
     std::string text;
     auto add = [&](DWORD bit, const char* name) {
@@ -42,7 +36,7 @@ VertexBuffer::~VertexBuffer() {
 }
 
 HRESULT VertexBuffer::QueryInterface(REFIID riid, LPVOID* object) {
-    return queryInterface(riid, object, IID_IDirect3DVertexBuffer7, where("QueryInterface"));
+    return queryInterface(riid, object, IID_IDirect3DVertexBuffer7, "IDirect3DVertexBuffer7::QueryInterface");
 }
 
 uint32_t VertexBuffer::bufferForDraw() {
@@ -57,10 +51,10 @@ uint32_t VertexBuffer::bufferForDraw() {
 HRESULT VertexBuffer::Lock(DWORD flags, LPVOID* data, LPDWORD size) {
     HRESULT result = D3D_OK;
     if (!data) {
-        result = refuse(DDERR_INVALIDPARAMS, where("Lock"), "no pointer to return the vertices through");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::Lock", "no pointer to return the vertices through");
     } else if (description_.dwCaps & D3DVBCAPS_OPTIMIZED) {
         *data = nullptr;
-        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, where("Lock"), "%s is optimized and can no longer be locked",
+        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, "IDirect3DVertexBuffer7::Lock", "%s is optimized and can no longer be locked",
                         logName_.c_str());
     } else {
         *data = data_.data();
@@ -75,7 +69,7 @@ HRESULT VertexBuffer::Lock(DWORD flags, LPVOID* data, LPDWORD size) {
 HRESULT VertexBuffer::Unlock() {
     HRESULT result = D3D_OK;
     if (locks_ == 0)
-        result = refuse(D3DERR_VERTEXBUFFERUNLOCKFAILED, where("Unlock"), "%s is not locked", logName_.c_str());
+        result = refuse(D3DERR_VERTEXBUFFERUNLOCKFAILED, "IDirect3DVertexBuffer7::Unlock", "%s is not locked", logName_.c_str());
     else
         --locks_;
     if (calllog_detail::active()) LogLine(logName_ + "->Unlock").write(result);
@@ -83,7 +77,7 @@ HRESULT VertexBuffer::Unlock() {
 }
 
 HRESULT VertexBuffer::GetVertexBufferDesc(LPD3DVERTEXBUFFERDESC description) {
-    if (!description) return refuse(DDERR_INVALIDPARAMS, where("GetVertexBufferDesc"), "no description to fill");
+    if (!description) return refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::GetVertexBufferDesc", "no description to fill");
     *description = description_;
     description->dwSize = sizeof(D3DVERTEXBUFFERDESC);
     return D3D_OK;
@@ -92,11 +86,11 @@ HRESULT VertexBuffer::GetVertexBufferDesc(LPD3DVERTEXBUFFERDESC description) {
 HRESULT VertexBuffer::Optimize(LPDIRECT3DDEVICE7 device, DWORD flags) {
     HRESULT result = D3D_OK;
     if (!device || !dynamic_cast<Device*>(device) || flags != 0)
-        result = refuse(DDERR_INVALIDPARAMS, where("Optimize"), "a device of this library and flags 0 are needed");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::Optimize", "a device of this library and flags 0 are needed");
     else if (description_.dwCaps & D3DVBCAPS_OPTIMIZED)
-        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, where("Optimize"), "%s is optimized already", logName_.c_str());
+        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, "IDirect3DVertexBuffer7::Optimize", "%s is optimized already", logName_.c_str());
     else if (locks_ > 0)
-        result = refuse(D3DERR_VERTEXBUFFERLOCKED, where("Optimize"), "%s is locked", logName_.c_str());
+        result = refuse(D3DERR_VERTEXBUFFERLOCKED, "IDirect3DVertexBuffer7::Optimize", "%s is locked", logName_.c_str());
     else {
         description_.dwCaps |= D3DVBCAPS_OPTIMIZED;
         if (renderer_->alive()) bufferForDraw();
@@ -117,25 +111,25 @@ HRESULT VertexBuffer::ProcessVertices(DWORD operations, DWORD destinationIndex, 
     auto* device = dynamic_cast<Device*>(deviceInterface);
     HRESULT result = D3D_OK;
     if (!source || !device) {
-        result = refuse(DDERR_INVALIDPARAMS, where("ProcessVertices"), "a source buffer and a device are needed");
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::ProcessVertices", "a source buffer and a device are needed");
     } else if (!(operations & D3DVOP_TRANSFORM) || (operations & ~(D3DVOP_TRANSFORM | D3DVOP_CLIP | D3DVOP_EXTENTS | D3DVOP_LIGHT))) {
-        result = refuse(DDERR_INVALIDPARAMS, where("ProcessVertices"), "operations %s: D3DVOP_TRANSFORM is required",
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::ProcessVertices", "operations %s: D3DVOP_TRANSFORM is required",
                         processFlagsText(operations).c_str());
     } else if (operations & (D3DVOP_LIGHT | D3DVOP_EXTENTS)) {
-        result = refuse(DDERR_UNSUPPORTED, where("ProcessVertices"),
+        result = refuse(DDERR_UNSUPPORTED, "IDirect3DVertexBuffer7::ProcessVertices",
                         "lighting and extents in ProcessVertices are not done by this device");
     } else if (flags & ~DWORD(D3DPV_DONOTCOPYDATA)) {
-        result = refuse(DDERR_INVALIDPARAMS, where("ProcessVertices"), "unknown flags 0x%X", flags);
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::ProcessVertices", "unknown flags 0x%X", flags);
     } else if (!layout_.transformed || source->layout_.transformed) {
-        result = refuse(D3DERR_INVALIDVERTEXFORMAT, where("ProcessVertices"),
+        result = refuse(D3DERR_INVALIDVERTEXFORMAT, "IDirect3DVertexBuffer7::ProcessVertices",
                         "the destination must hold pre-transformed vertices and the source untransformed ones");
     } else if (description_.dwCaps & D3DVBCAPS_OPTIMIZED) {
-        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, where("ProcessVertices"), "the destination %s is optimized",
+        result = refuse(D3DERR_VERTEXBUFFEROPTIMIZED, "IDirect3DVertexBuffer7::ProcessVertices", "the destination %s is optimized",
                         logName_.c_str());
     } else if (locks_ > 0 || source->locks_ > 0) {
-        result = refuse(D3DERR_VERTEXBUFFERLOCKED, where("ProcessVertices"), "a buffer is locked");
+        result = refuse(D3DERR_VERTEXBUFFERLOCKED, "IDirect3DVertexBuffer7::ProcessVertices", "a buffer is locked");
     } else if (uint64_t(destinationIndex) + count > vertexCount() || uint64_t(sourceIndex) + count > source->vertexCount()) {
-        result = refuse(DDERR_INVALIDPARAMS, where("ProcessVertices"),
+        result = refuse(DDERR_INVALIDPARAMS, "IDirect3DVertexBuffer7::ProcessVertices",
                         "%u vertices from %u of %s into %u of %s run past a buffer's end", count, sourceIndex,
                         source->logName_.c_str(), destinationIndex, logName_.c_str());
     } else {
@@ -190,7 +184,7 @@ HRESULT VertexBuffer::ProcessVertices(DWORD operations, DWORD destinationIndex, 
 
 HRESULT VertexBuffer::ProcessVerticesStrided(DWORD, DWORD, DWORD, LPD3DDRAWPRIMITIVESTRIDEDDATA, DWORD,
                                              LPDIRECT3DDEVICE7, DWORD) {
-    return refuse(DDERR_UNSUPPORTED, where("ProcessVerticesStrided"), "strided vertex data is not offered");
+    return refuse(DDERR_UNSUPPORTED, "IDirect3DVertexBuffer7::ProcessVerticesStrided", "strided vertex data is not offered");
 }
 
 }  // namespace d3d7

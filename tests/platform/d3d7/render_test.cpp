@@ -436,6 +436,39 @@ TEST_F(D3DDrawing, TexelsMatchingTheSourceColourKeyAreTransparentWhileColourKeyi
     EXPECT_EQ(texture->GetColorKey(DDCKEY_SRCBLT, &got), DDERR_NOCOLORKEY);
 }
 
+TEST_F(D3DDrawing, MagnificationFiltersPickTheNearestTexelOrBlendTheTwoNearest) {
+    device->SetTexture(0, makeTexture(2, 1, {0xFF000000, 0xFFFFFFFF}));
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    drawScreenQuad(0xFFFFFFFF);
+    EXPECT_EQ(pixel(15, 16).r, 0) << "point sampling, the default";
+    EXPECT_EQ(pixel(16, 16).r, 255);
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+    drawScreenQuad(0xFFFFFFFF);
+    // Pixel 15's centre is at u = 15.5 / 32, 0.47 of the way from the first texel's centre to the second's.
+    EXPECT_NEAR(pixel(15, 16).r, 120, 3);
+    EXPECT_EQ(pixel(0, 16).r, 0) << "clamped at the edge";
+}
+
+// The player's floor grid: lines lit by nothing but their emissive colour, with stage 0 left at
+// its default (texture times diffuse) and no texture set.
+TEST_F(D3DDrawing, UnlitLinesShowTheirEmissiveColour) {
+    D3DMATERIAL7 grid{};
+    grid.ambient = {{1}, {1}, {1}, {0}};
+    grid.emissive = {{0}, {0.4f}, {0}, {0}};
+    device->SetMaterial(&grid);
+    D3DMATRIX projection = perspective(float(M_PI / 2), 1.0f, 0.5f, 100.0f);
+    device->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &projection);
+    const PositionNormalUV lines[4] = {{-50, 0, 5, 0, 0, -1, 0, 0}, {50, 0, 5, 0, 0, -1, 0, 0},
+                                       {0, -50, 5, 0, 0, -1, 0, 0}, {0, 50, 5, 0, 0, -1, 0, 0}};
+    LPDIRECT3DVERTEXBUFFER7 vb = makeBuffer(D3DFVF_VERTEX, lines, 4, D3DVBCAPS_WRITEONLY);
+    vb->Optimize(device, 0);
+    EXPECT_EQ(device->DrawPrimitiveVB(D3DPT_LINELIST, vb, 0, 4, 0), D3D_OK);
+    EXPECT_TRUE(near(pixel(4, 16), {0, 102, 0}, 1));
+    EXPECT_TRUE(near(pixel(16, 28), {0, 102, 0}, 1));
+    EXPECT_TRUE(near(pixel(4, 12), {0, 0, 0}, 0));
+}
+
 // ---- Culling, shading, blending -----------------------------------------------------------------
 TEST_F(D3DDrawing, CullModesRemoveFacesByTheirWindingOnTheScreen) {
     untextured();
