@@ -3,6 +3,7 @@
 // the call log of record-only contexts.
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "d3d7_fixture.h"
@@ -573,6 +574,41 @@ TEST_F(D3DCallLog, DemoD3DTraceWritesEveryCallAndAFrameLineAtEachUpdateFrame) {
               std::string::npos)
         << trace;
     EXPECT_TRUE(d3d7::calllog::lines().empty()) << "the in-process log stays off";
+}
+
+TEST_F(D3DCallLog, TheTraceSettingsAreReadFromTheEnvironment) {
+    std::map<std::string, std::string> environment = {{"DEMO_D3D_TRACE", "/tmp/t.txt"}, {"DEMO_D3D_TRACE_FRAMES", "1,5-6"}};
+    auto get = [&](const char* name) -> const char* {
+        auto found = environment.find(name);
+        return found == environment.end() ? nullptr : found->second.c_str();
+    };
+    host::Settings s = host::parseSettings(get);
+    EXPECT_EQ(s.d3dTracePath, "/tmp/t.txt");
+    EXPECT_FALSE(s.d3dTraceFrames.contains(0));
+    EXPECT_TRUE(s.d3dTraceFrames.contains(1));
+    EXPECT_TRUE(s.d3dTraceFrames.contains(6));
+    environment["DEMO_D3D_TRACE_FRAMES"] = "6-5";
+    EXPECT_THROW(host::parseSettings(get), host::SettingsError);
+}
+
+TEST_F(D3DCallLog, OnlyTheChosenFramesAreTraced) {
+    testing_support::TempDir folder;
+    std::string path = folder.file("trace.txt");
+    host::Settings s;
+    s.video = host::VideoBackend::Headless;
+    s.fixedClock = true;
+    s.fixedFramesPerSecond = 30;
+    s.d3dTracePath = path;
+    s.d3dTraceFrames = host::FrameSet::parse("1");
+    host::overrideSettings(s);
+    open(32, 32, Rendering::RecordOnly);
+    device->LightEnable(0, TRUE);
+    context->UpdateFrame(0);
+    device->LightEnable(1, TRUE);
+    context->UpdateFrame(0);
+    device->LightEnable(2, TRUE);
+    context->UpdateFrame(0);
+    EXPECT_EQ(testing_support::readFile(path), "LightEnable(1, TRUE)\ncontext->UpdateFrame(0)\n-- frame 1\n");
 }
 
 }  // namespace

@@ -237,6 +237,22 @@ TEST_F(D3DTextures, TheDeviceAndStateBlocksHoldAReferenceOnTheirTextures) {
     EXPECT_EQ(count(), alone);
 }
 
+TEST_F(D3DTextures, LoadsAndColourKeysAreLoggedWithWhatWasMade) {
+    std::string path = writeImage("bmp", 6, 4, 3, blocks);
+    d3d7::calllog::enable(true);
+    d3d7::calllog::clear();
+    Loaded l = load(path, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_R5G6B5, 2);
+    DDCOLORKEY black{0, 0};
+    l.texture->SetColorKey(DDCKEY_SRCBLT, &black);
+    load(files.file("missing.bmp"));
+    std::vector<std::string> lines = d3d7::calllog::lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "D3DXCreateTextureFromFile(device, 0x0, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_SF_R5G6B5, NULL, 2, \"" +
+                            path + "\", D3DX_FT_LINEAR) = texture#1 \"" + path + "\" {8, 4, D3DX_SF_R5G6B5, 2}");
+    EXPECT_EQ(lines[1], "texture#1 \"" + path + "\"->SetColorKey(DDCKEY_SRCBLT, {0x00000000, 0x00000000})");
+    EXPECT_EQ(lines[2].substr(lines[2].size() - 19), " = D3DXERR_IFLERROR");
+}
+
 TEST(D3DRecordOnlyTextures, ImageFilesAreStillReadForTheirSizes) {
     configureHost();
     D3DXInitialize();
