@@ -120,7 +120,8 @@ std::vector<StateRule> makeRenderStateRules() {
     r.push_back(rule(RS(LINEPATTERN), 0, K::Hex, P, N, {}, {}, true));
     r.push_back(rule(RS(ZWRITEENABLE), TRUE, K::Boolean, P, N));
     r.push_back(rule(RS(ALPHATESTENABLE), FALSE, K::Boolean, P, N));
-    r.push_back(rule(RS(LASTPIXEL), TRUE, K::Boolean, P, N));
+    // FALSE: lines and triangles draw their last pixel (OpenGL leaves it out either way).
+    r.push_back(rule(RS(LASTPIXEL), FALSE, K::Boolean, P, N));
     r.push_back(rule(RS(SRCBLEND), D3DBLEND_ONE, K::Enumeration, P, N, blends));
     r.push_back(rule(RS(DESTBLEND), D3DBLEND_ZERO, K::Enumeration, P, N, blends));
     r.push_back(rule(RS(CULLMODE), D3DCULL_CCW, K::Enumeration, N, V,
