@@ -1,0 +1,78 @@
+// The graphics core's calls on the device, read from the Direct3D call log of a record-only
+// device: the initial state, a frame of an empty scene list, presenting with and without the
+// wait for the retrace, and the script's "DelScene" switching the lights off.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "d3d7/calllog.h"
+#include "d3d7/testing.h"
+#include "gfx/gfxcore.h"
+#include "lightwave/scene.h"
+#include "shell/list.h"
+
+extern List sceneList;
+
+namespace {
+
+using d3d7::calllog::lines;
+
+class KorvoFrameCalls : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
+        d3d7::calllog::enable(true);
+        gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
+        gfx.initDevice(16);
+        initial = lines();
+    }
+    void SetUp() override { d3d7::calllog::clear(); }
+
+    static std::vector<std::string> initial;
+};
+
+std::vector<std::string> KorvoFrameCalls::initial;
+
+TEST_F(KorvoFrameCalls, TheDeviceStartsWithLinearFilteringAndNoSpecular) {
+    std::vector<std::string> device;
+    for (const std::string& line : initial)
+        if (line.rfind("Set", 0) == 0) device.push_back(line);
+    ASSERT_EQ(device.size(), 5u);
+    EXPECT_EQ(device[0], "SetTextureStageState(0, D3DTSS_MINFILTER, D3DTFN_LINEAR)");
+    EXPECT_EQ(device[1], "SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR)");
+    EXPECT_EQ(device[2], "SetRenderState(D3DRENDERSTATE_DITHERENABLE, TRUE)");
+    EXPECT_EQ(device[3], "SetRenderState(D3DRENDERSTATE_SPECULARENABLE, FALSE)");
+    EXPECT_EQ(device[4].rfind("SetTransform(D3DTRANSFORMSTATE_PROJECTION, ", 0), 0u) << device[4];
+}
+
+TEST_F(KorvoFrameCalls, AnEmptyFrameClearsBeginsAndEnds) {
+    gfx.renderer.renderFrame();
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1, 0)",
+                           "BeginScene()",
+                           "EndScene()",
+                       }));
+}
+
+TEST_F(KorvoFrameCalls, PresentWaitsForTheRetraceUnlessToldNotTo) {
+    gfx.waitVRT = true;
+    gfx.present();
+    gfx.waitVRT = false;
+    gfx.present();
+    gfx.waitVRT = true;
+    EXPECT_EQ(lines(), (std::vector<std::string>{"context->UpdateFrame(0)", "context->UpdateFrame(D3DX_UPDATE_NOVSYNC)"}));
+}
+
+TEST_F(KorvoFrameCalls, DisablingAllLightsSwitchesOffTheFirstHundred) {
+    Scene* scene = new Scene("lights");
+    scene->disableAllLights();
+    std::vector<std::string> calls = lines();
+    ASSERT_EQ(calls.size(), 100u);
+    EXPECT_EQ(calls.front(), "LightEnable(0, FALSE)");
+    EXPECT_EQ(calls.back(), "LightEnable(99, FALSE)");
+    delete sceneList.find("lights");
+}
+
+}  // namespace
