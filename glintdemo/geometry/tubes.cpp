@@ -64,8 +64,6 @@ SurfaceDeformer::SurfaceDeformer(Mesh* input, const uint8_t* heightMap) : height
     outputMesh->normals->count = input->normals->count;
 }
 
-void SurfaceDeformer::attach(TubeGroup& group) { MeshStage::attach(group); }
-
 void SurfaceDeformer::update(int) {
     const VertexArray& in = *inputMesh->vertices;
     const float* coordinates = (*inputMesh->textureCoordinates)->items;

@@ -50,7 +50,6 @@ class SurfaceDeformer : public MeshStage {
 public:
     // heightMap: 256 rows of 256 samples, kept by the deformer.
     SurfaceDeformer(Mesh* input, const uint8_t* heightMap);
-    void attach(TubeGroup& group) override;
     void update(int parameter) override;
 
     const uint8_t* heightMap;

@@ -76,7 +76,7 @@ void loadEverything(HWND window) {
 void drawFrame(HWND window) {
     if (showTime > showLength) PostMessageA(window, WM_CLOSE, 0, 0);
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+    BeginPaint(window, &paint);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (firstFrame) {
@@ -99,7 +99,6 @@ void drawFrame(HWND window) {
     effectBeatFlash();
     SwapBuffers(paint.hdc);
     EndPaint(window, &paint);
-    (void)dc;
 }
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -276,8 +276,7 @@ BOOL WINAPI DestroyWindow(HWND handle) {
     return TRUE;
 }
 
-LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* window = findWindow(handle);
+LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_NCCREATE:
         return TRUE;
@@ -302,8 +301,6 @@ LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM l
     case WM_SETCURSOR:
         return FALSE;
     default:
-        (void)window;
-        (void)lParam;
         return 0;
     }
 }
