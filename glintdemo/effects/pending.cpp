@@ -10,12 +10,10 @@ void effectTubeGroup1(float, Texture*) {}
 void effectBanner() {}
 void effectDotTitles(float) {}
 void effectRunScene(float, int, float) {}
-void runWorld(int) {}
 
 void setupEnvObjects(const char*, const char*, const char*) {}
 void setupBanner(const char*, const char*) {}
 void setupFlatMesh() {}
 void setupBillboards() {}
-void initWorld(int) {}
 void createStreamerSet() {}
 void createRunSceneHolder() {}

@@ -36,6 +36,7 @@ void writeGlintFolder(const std::string& folder, const std::set<std::string>& mi
     };
     const char* pictures[] = {"addict1.jpg", "kalju3512.jpg", "sc2.jpg", "sotku2.jpg", "d4_3.jpg", "square.jpg"};
     for (const char* name : pictures) add(name, flatJpeg(3, 200, 120, 40));
+    for (const char* name : {"water2.jpg", "skymap.jpg"}) add(name, flatJpeg(3, 60, 140, 220));
     const char* greys[] = {"d4_1.jpg", "d2_2.jpg", "d2_3.jpg", "d4_4.jpg", "d4_22.jpg", "d5_2.jpg", "dot.jpg",
                            "sunftext.jpg"};
     for (const char* name : greys) add(name, flatJpeg(1, 128, 0, 0));
