@@ -46,9 +46,9 @@ TEST_F(Metaballs, NoParticlesGiveNothing) {
     EXPECT_EQ(surface.mesh.triangleCount, 0);
 }
 
-TEST_F(Metaballs, OneParticleAtTheOriginGivesAClosedBlobOfRadiusAbout17) {
-    place({{0, 0, 0}});
-    const SurfaceMesh& mesh = surface.mesh;
+// A closed blob about the origin: every mesh edge shared by two triangles, every vertex
+// `radius` from the origin, normals pointing straight out.
+void expectBlobAboutTheOrigin(const SurfaceMesh& mesh, float radius, float tolerance) {
     ASSERT_GT(mesh.triangleCount, 20);
     // Every edge of the mesh is shared by exactly two triangles, in opposite directions.
     std::map<std::pair<uint32_t, uint32_t>, int> directed;
@@ -58,16 +58,35 @@ TEST_F(Metaballs, OneParticleAtTheOriginGivesAClosedBlobOfRadiusAbout17) {
         EXPECT_EQ(uses, 1) << edge.first << "-" << edge.second;
         EXPECT_EQ(directed.count({edge.second, edge.first}), 1u) << edge.first << "-" << edge.second;
     }
-    // (1 - d^2/1024)^2 = 0.5 at d = 17.33; the vertices are interpolated along the grid edges.
-    const float radius = 32.0f * std::sqrt(1.0f - std::sqrt(0.5f));
+    // The classic tables wind every triangle the same way round: anticlockwise seen from outside.
+    for (int t = 0; t < mesh.triangleCount; ++t) {
+        const float* a = mesh.positions + 3 * mesh.indices[3 * t];
+        const float* b = mesh.positions + 3 * mesh.indices[3 * t + 1];
+        const float* c = mesh.positions + 3 * mesh.indices[3 * t + 2];
+        float u[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, w[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        float n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+        EXPECT_GT(n[0] * a[0] + n[1] * a[1] + n[2] * a[2], 0.0f) << t;
+    }
     for (int v = 0; v < mesh.vertexCount; ++v) {
-        const float* p = vertex(v);
+        const float* p = mesh.positions + 3 * v;
         float d = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
-        EXPECT_NEAR(d, radius, 0.6f) << v;
+        EXPECT_NEAR(d, radius, tolerance) << v;
         const float* n = mesh.normals + 3 * v;
         EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-5f);
         EXPECT_GT((n[0] * p[0] + n[1] * p[1] + n[2] * p[2]) / d, 0.999f) << "normals point away from the particle";
     }
+}
+
+TEST_F(Metaballs, OneParticleAtTheOriginGivesAClosedBlobOfRadiusAbout17) {
+    place({{0, 0, 0}});
+    // (1 - d^2/1024)^2 = 0.5 at d = 17.33; the vertices are interpolated along the grid edges.
+    expectBlobAboutTheOrigin(surface.mesh, 32.0f * std::sqrt(1.0f - std::sqrt(0.5f)), 0.6f);
+}
+
+TEST_F(Metaballs, StackedParticlesReachTheEdgeOfTheirRange) {
+    // Six at one place: 6 (1 - d^2/1024)^2 = 0.5 at d = 27, within a sample of the reach.
+    place({{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    expectBlobAboutTheOrigin(surface.mesh, 32.0f * std::sqrt(1.0f - std::sqrt(1.0f / 12.0f)), 1.0f);
 }
 
 TEST_F(Metaballs, EdgeVerticesAreSharedOnePerCrossedGridEdge) {
@@ -98,6 +117,10 @@ TEST_F(Metaballs, ParticlesReachThirtyTwoUnitsAndNoSampleBeyondTheGrid) {
     EXPECT_NEAR(field(15, 15, 15), std::pow(1.0f - 3.0f * 3.7096777f * 3.7096777f / 1024.0f, 2.0f), 1e-5f);
     EXPECT_EQ(field(20, 15, 15), 0.0f);
     EXPECT_GT(field(19, 15, 15), 0.0f);
+    // The last sample of an axis is never reached, so surfaces close before the grid's high faces.
+    place({{110, 0, 0}});
+    EXPECT_GT(field(30, 15, 15), 0.5f);
+    EXPECT_EQ(field(31, 15, 15), 0.0f);
 }
 
 TEST_F(Metaballs, CubesOnTheLowFacesMakeVerticesButNoTriangles) {
