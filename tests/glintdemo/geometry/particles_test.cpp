@@ -87,6 +87,7 @@ TEST(ParticleSystem, MortalParticlesDieAfterTheirLifeAndReturnToThePool) {
     immortal->mass = 1.0f;
     immortal->flags = particleImmortal;
     immortal->life = 0.1f;
+    system.add(new Gravity(10.0f));
     system.start(0.0f);
     system.stepTo(0.125f);   // three steps: life 0.1 -> below 0 at the third
     EXPECT_EQ(system.activeCount, 2);
@@ -95,7 +96,9 @@ TEST(ParticleSystem, MortalParticlesDieAfterTheirLifeAndReturnToThePool) {
     EXPECT_EQ(system.first, immortal);
     EXPECT_EQ(system.last, immortal);
     EXPECT_EQ(immortal->life, 0.1f);
-    EXPECT_EQ(system.take(), mortal);   // back on top of the free stack
+    EXPECT_EQ(mortal->force[1], -10.0f);   // what gravity left on it
+    EXPECT_EQ(system.take(), mortal);      // back on top of the free stack, with no force
+    EXPECT_EQ(mortal->force[1], 0.0f);
 }
 
 TEST(ParticleAffectors, KillBoxReturnsParticlesOutsideOnAnyAxis) {
