@@ -6,6 +6,7 @@
 #include <vector>
 
 uint8_t normalizeTable[128];
+float viewMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
 namespace {
 

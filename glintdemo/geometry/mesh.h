@@ -25,6 +25,9 @@ void transformPoint(const float* m, const float* p, float* out);
 // A viewing matrix from eye towards target, rolled by `roll` radians about the view axis.
 // Elements 3, 7 and 11 of `out` are left as they are.
 void lookAt(float* out, const Vec3& eye, const Vec3& target, float roll);
+// The view the effects build with lookAt and load as their modelview; the identity at start-up,
+// so the elements lookAt leaves alone stay 0.
+extern float viewMatrix[16];
 
 // An array of 4-float items.
 struct VertexArray {

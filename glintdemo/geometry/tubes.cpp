@@ -73,7 +73,7 @@ void SurfaceDeformer::update(int) {
         float u = coordinates[i * 4], v = coordinates[i * 4 + 1];
         float cf = u * scaleU * 256.0f + offsetU;
         float rf = v * scaleV * 256.0f + offsetV;
-        int ci = int(std::lround(cf)), ri = int(std::lround(rf));
+        int ci = int(std::lrint(cf)), ri = int(std::lrint(rf));   // to the nearest, ties to even
         // Negative coordinates wrap inside the map instead of reading before it.
         int row = ri % 255, column = ci % 255;
         if (row < 0) row += 255;
@@ -105,15 +105,19 @@ void createTubeGroups() {
     }
 }
 
-SurfaceDeformer* attachDeformer(TubeGroup* group, const char* heightMapMember) {
-    // The deformation reads 256 x 256 samples: a shorter map is completed with zeros rather
+uint8_t* loadHeightMap(const char* member) {
+    // Height maps are read as 256 x 256 samples: a shorter map is completed with zeros rather
     // than read past its end.
-    MemberData member{};
-    if (!readMember(heightMapMember, &member)) loadMember(heightMapMember);   // stops the show
+    MemberData data{};
+    if (!readMember(member, &data)) loadMember(member);   // stops the show
     auto* heightMap = static_cast<uint8_t*>(std::calloc(heightMapSize, 1));
-    std::memcpy(heightMap, member.data, std::min<size_t>(size_t(member.size), heightMapSize));
-    std::free(member.data);
-    auto* deformer = new SurfaceDeformer(copyMesh(group->currentMesh), heightMap);
+    std::memcpy(heightMap, data.data, std::min<size_t>(size_t(data.size), heightMapSize));
+    std::free(data.data);
+    return heightMap;
+}
+
+SurfaceDeformer* attachDeformer(TubeGroup* group, const char* heightMapMember) {
+    auto* deformer = new SurfaceDeformer(copyMesh(group->currentMesh), loadHeightMap(heightMapMember));
     deformer->attach(*group);
     return deformer;
 }

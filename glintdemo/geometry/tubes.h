@@ -67,6 +67,9 @@ extern TubeGroup* tubeGroup2;
 // Makes the two groups, each with its own tube (length 500, radius 80, 150 rings and 150
 // segments), generated at once.
 void createTubeGroups();
+// A height map (256 rows of 256 samples) read whole from the archive, zero where the member
+// is shorter; a missing member stops the show.
+uint8_t* loadHeightMap(const char* member);
 // Attaches a deformer on a copy of the group's current mesh, with the named height map read
 // whole from the archive.
 SurfaceDeformer* attachDeformer(TubeGroup* group, const char* heightMapMember);
