@@ -1,5 +1,6 @@
 #include "glint_archive.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -26,6 +27,57 @@ std::vector<uint8_t> flatJpeg(int channels, uint8_t r, uint8_t g, uint8_t b) {
     return content::writeJpeg(pixels.data(), size, size, channels, content::JpegWriterOptions{});
 }
 
+// A soft round spot, bright in the middle: the glow of the dots and billboards.
+std::vector<uint8_t> dotJpeg() {
+    const int size = 32;
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            double dx = x - 15.5, dy = y - 15.5, r = std::sqrt(dx * dx + dy * dy) / 16.0;
+            double fall = r < 1.0 ? (1.0 - r) * (1.0 - r) : 0.0;
+            pixels.push_back(uint8_t(std::lround(255.0 * fall)));
+        }
+    return content::writeJpeg(pixels.data(), size, size, 1, content::JpegWriterOptions{});
+}
+
+// Colour bands across and a gradient down, so reflections and overlays show their mapping.
+std::vector<uint8_t> bandsJpeg(uint8_t red, uint8_t green, uint8_t blue) {
+    const int size = 32;
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            bool band = (x / 4) % 2 == 0;
+            pixels.push_back(uint8_t(band ? red : red / 3));
+            pixels.push_back(uint8_t(band ? green : green / 3));
+            pixels.push_back(uint8_t(blue * y / (size - 1)));
+        }
+    return content::writeJpeg(pixels.data(), size, size, 3, content::JpegWriterOptions{});
+}
+
+// A 512 x 128 raw banner: bars like letters on a dark ground, in one colour.
+std::vector<uint8_t> bannerRaw(uint8_t red, uint8_t green, uint8_t blue) {
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 512; ++x) {
+            bool ink = y >= 32 && y < 96 && (x % 64) >= 8 && (x % 64) < 48 && ((x % 64) < 20 || y < 44 || y >= 84);
+            pixels.push_back(ink ? red : 8);
+            pixels.push_back(ink ? green : 8);
+            pixels.push_back(ink ? blue : 8);
+        }
+    return pixels;
+}
+
+// A 256 x 256 height map of crossing waves with `across` and `down` periods over the map.
+std::vector<uint8_t> wavesRaw(int across, int down) {
+    std::vector<uint8_t> heights;
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 256; ++x) {
+            double h = 0.5 + 0.25 * std::sin(x * across * 2 * M_PI / 256) + 0.25 * std::cos(y * down * 2 * M_PI / 256);
+            heights.push_back(uint8_t(std::lround(255.0 * h)));
+        }
+    return heights;
+}
+
 }  // namespace
 
 void writeGlintFolder(const std::string& folder, const std::set<std::string>& missing, bool soundtrack,
@@ -37,10 +89,18 @@ void writeGlintFolder(const std::string& folder, const std::set<std::string>& mi
     const char* pictures[] = {"addict1.jpg", "kalju3512.jpg", "sc2.jpg", "sotku2.jpg", "d4_3.jpg", "square.jpg"};
     for (const char* name : pictures) add(name, flatJpeg(3, 200, 120, 40));
     for (const char* name : {"water2.jpg", "skymap.jpg"}) add(name, flatJpeg(3, 60, 140, 220));
-    const char* greys[] = {"d4_1.jpg", "d2_2.jpg", "d2_3.jpg", "d4_4.jpg", "d4_22.jpg", "d5_2.jpg", "dot.jpg",
-                           "sunftext.jpg"};
+    const char* greys[] = {"d4_1.jpg", "d2_2.jpg", "d2_3.jpg", "d4_4.jpg", "d4_22.jpg", "d5_2.jpg", "sunftext.jpg"};
     for (const char* name : greys) add(name, flatJpeg(1, 128, 0, 0));
-    for (const char* name : {"disp2.raw", "wave1.raw", "twirlb.raw"}) add(name, std::vector<uint8_t>(256 * 256, 16));
+    add("dot.jpg", dotJpeg());
+    add("disp2.raw", wavesRaw(3, 2));
+    add("wave1.raw", wavesRaw(2, 5));
+    add("twirlb.raw", wavesRaw(6, 1));
+    add("addict1.raw", wavesRaw(1, 1));
+    add("back_gradient2.jpg", bandsJpeg(60, 200, 90));
+    add("dust.jpg", bandsJpeg(230, 180, 60));
+    add("back_gradient.jpg", bandsJpeg(40, 90, 250));
+    add("s.raw", bannerRaw(250, 170, 40));
+    add("sb.raw", bannerRaw(60, 140, 255));
     if (!zip.writeFile(folder + "/demo.dat")) throw std::runtime_error("cannot write demo.dat");
     if (soundtrack) {
         std::vector<uint8_t> mp3;

@@ -1,5 +1,6 @@
 // A small demo.dat for end-to-end runs of glintdemo: every member the show loads while its
-// window is created, made by our own writers (flat-coloured JPEG pictures, flat height maps).
+// window is created, made by our own writers: flat-coloured JPEG pictures, and where an effect
+// shows them, a soft dot, banded pictures, lettered banners and wavy height maps.
 #pragma once
 
 #include <set>

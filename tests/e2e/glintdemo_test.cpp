@@ -102,10 +102,12 @@ TEST_F(Glintdemo, LoadsItsThirteenTexturesInOrderWithTheirFormats) {
     const std::string rgb = "glTexImage2D(0x0DE1, 0, 6407, 32, 32, 0, 0x1907, 0x1401, ptr)";
     const std::string grey4 = "glTexImage2D(0x0DE1, 0, 32831, 32, 32, 0, 0x1909, 0x1401, ptr)";
     const std::string grey = "glTexImage2D(0x0DE1, 0, 6409, 32, 32, 0, 0x1909, 0x1401, ptr)";
-    // The thirteen of the timeline, the particle worlds' "sotku2.jpg", "water2.jpg" and
-    // "skymap.jpg", then "square.jpg".
+    const std::string banner = "glTexImage2D(0x0DE1, 0, 6407, 512, 128, 0, 0x1907, 0x1401, ptr)";
+    // The thirteen of the timeline; the height fields' two pairs and the banner's two raw
+    // pictures loaded by the effects' set-ups; the particle worlds' "sotku2.jpg", "water2.jpg"
+    // and "skymap.jpg"; then "square.jpg".
     EXPECT_EQ(images, (std::vector<std::string>{rgb, rgb, rgb, rgb, grey4, grey4, grey4, grey4, grey4, grey4, rgb,
-                                                grey, grey, rgb, rgb, rgb, rgb}));
+                                                grey, grey, rgb, rgb, rgb, rgb, banner, banner, rgb, rgb, rgb, rgb}));
 }
 
 TEST_F(Glintdemo, EnterMovesTheClockFiveSeconds) {
