@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -131,18 +132,33 @@ void loadOpening(HWND window) {
     setupBillboards();
 }
 
-// One frame at show time t: clear, draw, swap, as the show paints it. Returns milliseconds.
-double frame(HDC dc, float t, const std::function<void(float)>& draw) {
+// One frame at show time t: clear, draw, swap, as the show paints it.
+// With `withoutFill` the effect draws into a 1 x 1 viewport: the same calls and geometry, next
+// to no pixels, which tells the cost of filling pixels from the rest.
+struct Timing {
+    double wall;   // milliseconds of real time
+    double cpu;    // milliseconds of processor time of all the process's threads (the renderer's too)
+};
+
+double processMilliseconds() {
+    timespec now;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+Timing frame(HDC dc, float t, const std::function<void(float)>& draw, bool withoutFill = false) {
     auto begin = Clock::now();
+    double cpuBegin = processMilliseconds();
     showTime = t;
     facesDrawn = 0;
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (withoutFill) glViewport(0, 0, 1, 1);
     draw(t);
     glViewport(0, 0, 640, 480);
     SwapBuffers(dc);
     glFinish();   // the frame is drawn, not only queued
-    return std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
+    return {std::chrono::duration<double, std::milli>(Clock::now() - begin).count(), processMilliseconds() - cpuBegin};
 }
 
 double median(std::vector<double> values) {
@@ -206,41 +222,53 @@ int main(int argc, char** argv) {
         {"effectFlatMesh", 60.0f, 150.0f, [](float) { effectFlatMesh(); }},
         {"effectTubeGroup1(t, kalju)", 234.0f, 257.0f, [kalju](float t) { effectTubeGroup1(t, kalju); }},
     };
-    std::printf("Per effect, one frame headless at 640 x 480 (clear, effect, swap), 60 frames across its stretch:\n");
-    std::printf("%-32s %10s %10s %10s\n", "effect", "median ms", "max ms", "frames/s");
+    std::printf("Per effect, one frame headless at 640 x 480 (clear, effect, swap), 60 frames across its stretch:\n"
+                "real time (median, max), processor time of all threads (median), and the real time of the\n"
+                "same frames drawn into a 1 x 1 viewport, with no pixels to fill (median):\n");
+    std::printf("%-32s %9s %9s %9s %9s %11s\n", "effect", "ms", "max ms", "frames/s", "cpu ms", "no-fill ms");
     for (const Case& e : cases) {
         if (std::string(e.name).find(only) == std::string::npos) continue;
-        std::vector<double> times;
-        for (int i = 0; i < 60; ++i) times.push_back(frame(dc, e.from + (e.to - e.from) * float(i) / 59.0f, e.draw));
-        double m = median(times);
-        std::printf("%-32s %10.2f %10.2f %10.1f\n", e.name, m, *std::max_element(times.begin(), times.end()), 1000.0 / m);
+        std::vector<double> wall, cpu, unfilled;
+        for (int i = 0; i < 60; ++i) {
+            float t = e.from + (e.to - e.from) * float(i) / 59.0f;
+            Timing timing = frame(dc, t, e.draw);
+            wall.push_back(timing.wall);
+            cpu.push_back(timing.cpu);
+            unfilled.push_back(frame(dc, t, e.draw, true).wall);
+        }
+        double m = median(wall);
+        std::printf("%-32s %9.2f %9.2f %9.1f %9.2f %11.2f\n", e.name, m, *std::max_element(wall.begin(), wall.end()),
+                    1000.0 / m, median(cpu), median(unfilled));
     }
 
     if (!only.empty()) return 0;
     // The opening as the show draws it: the timeline's rows, then the beat flash, every frame.
     beatFlashState = BeatFlashState{};
-    std::vector<double> perSecond(56, 0.0);
+    std::vector<double> wall(56, 0.0), cpu(56, 0.0);
     std::vector<int> framesIn(56, 0);
     for (int n = 1; n < 56 * framesPerSecond; ++n) {
         float t = float(n) / float(framesPerSecond);
-        double ms = frame(dc, t, [](float time) {
+        Timing timing = frame(dc, t, [](float time) {
             runTimeline(time);
             glViewport(0, 0, 640, 480);
             effectBeatFlash();
         });
-        perSecond[size_t(t)] += ms;
+        wall[size_t(t)] += timing.wall;
+        cpu[size_t(t)] += timing.cpu;
         ++framesIn[size_t(t)];
     }
-    std::vector<double> rates;
-    for (size_t s = 0; s < perSecond.size(); ++s) rates.push_back(1000.0 * framesIn[s] / perSecond[s]);
-    std::vector<double> sorted = rates;
-    std::sort(sorted.begin(), sorted.end());
-    std::printf("\nThe opening, 0 to 56 s, all its effects (%d frames a second of show time):\n", framesPerSecond);
-    std::printf("frames per second over each second: min %.1f, median %.1f, max %.1f\n", sorted.front(),
-                sorted[sorted.size() / 2], sorted.back());
-    std::printf("second:fps");
-    for (size_t s = 0; s < rates.size(); ++s) std::printf("%s %zu:%.0f", s % 10 ? "" : "\n ", s, rates[s]);
-    std::printf("\n");
+    std::printf("\nThe opening, 0 to 56 s, all its effects (%d frames a second of show time), frames per second\n"
+                "over each second of show time, from real time and from processor time:\n", framesPerSecond);
+    for (auto [what, spent] : {std::pair{"real", &wall}, std::pair{"cpu", &cpu}}) {
+        std::vector<double> rates;
+        for (size_t s = 0; s < spent->size(); ++s) rates.push_back(1000.0 * framesIn[s] / (*spent)[s]);
+        std::vector<double> sorted = rates;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("%s: min %.1f, median %.1f, max %.1f; second:fps", what, sorted.front(), sorted[sorted.size() / 2],
+                    sorted.back());
+        for (size_t s = 0; s < rates.size(); ++s) std::printf("%s %zu:%.0f", s % 10 ? "" : "\n ", s, rates[s]);
+        std::printf("\n");
+    }
     ReleaseDC(window, dc);
     unlink("demo.dat");
     rmdir(folder);
