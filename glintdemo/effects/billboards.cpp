@@ -4,6 +4,7 @@
 
 #include "assets/picture.h"
 #include "effects/effects.h"
+#include "effects/view.h"
 #include "geometry/mesh.h"
 #include "shell/demowindow.h"
 #include "shell/glbinding.h"
@@ -81,11 +82,7 @@ void setupBillboards() {
 void effectBillboards() {
     if (!field) return;
     const float t = showTime;
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.5, 0.5, -0.375, 0.375, 1.0, 5000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPerspectiveView();   // 640 x 480: from -0.375 to 0.375 up and down
     glTranslatef(0.0f, 0.0f, -100.0f);
     glRotatef(t * 10.0f, 1.0f, 0.0f, 0.0f);
     glRotatef(t * 10.0f, 0.0f, 1.0f, 0.0f);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "effects/effects.h"
+#include "effects/view.h"
 #include "shell/demowindow.h"
 #include "shell/glbinding.h"
 
@@ -78,12 +79,7 @@ void effectFlatMesh() {
     const float t = showTime;
     buildStreamers(*streamers, t);
 
-    const double aspect = double(demoWindow->height) / double(demoWindow->width);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.5, 0.5, -aspect / 2.0, aspect / 2.0, 1.0, 5000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPerspectiveView();
     glShadeModel(GL_SMOOTH);
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_TEST);

@@ -7,8 +7,8 @@
 
 #include "assets/picture.h"
 #include "effects/effects.h"
+#include "effects/view.h"
 #include "geometry/tubes.h"
-#include "shell/demowindow.h"
 #include "shell/glbinding.h"
 
 namespace {
@@ -29,12 +29,7 @@ GroupStages stagesOf(TubeGroup* group) {
 }
 
 void startTubeDrawing(Texture* picture) {
-    const double aspect = double(demoWindow->height) / double(demoWindow->width);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-0.5, 0.5, -aspect / 2.0, aspect / 2.0, 1.0, 5000.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPerspectiveView();
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);

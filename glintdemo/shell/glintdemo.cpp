@@ -37,18 +37,7 @@ void loadEverything(HWND window) {
     glBinding.createContext(*demoWindow, window);
     MoveWindow(window, 0, 0, 640, 480, TRUE);
 
-    struct TextureDescription {
-        const char* name;
-        GLint format;
-    };
-    static const TextureDescription textures[showTextureCount] = {
-        {"addict1.jpg", GL_RGB},       {"kalju3512.jpg", GL_RGB},     {"sc2.jpg", GL_RGB},
-        {"sotku2.jpg", GL_RGB},        {"d4_1.jpg", GL_LUMINANCE4},   {"d2_2.jpg", GL_LUMINANCE4},
-        {"d2_3.jpg", GL_LUMINANCE4},   {"d4_4.jpg", GL_LUMINANCE4},   {"d4_22.jpg", GL_LUMINANCE4},
-        {"d5_2.jpg", GL_LUMINANCE4},   {"d4_3.jpg", GL_RGB},          {"dot.jpg", GL_LUMINANCE},
-        {"sunftext.jpg", GL_LUMINANCE},
-    };
-    for (int i = 0; i < showTextureCount; ++i) showTextures[i] = loadTexture(textures[i].name, textures[i].format, false);
+    loadShowTextures();
 
     setupEnvObjects("SOTKU2.jpg", "back_gradient2.jpg", "addict1.raw");
     setupEnvObjects("dust.jpg", "back_gradient.jpg", "wave1.raw");

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "assets/picture.h"
 #include "effects/effects.h"
 #include "scene/scene.h"
 #include "shell/demowindow.h"
@@ -66,6 +67,21 @@ const TimelineRow timelineRows[timelineRowCount] = {
 void runTimeline(float t) {
     for (const TimelineRow& row : timelineRows)
         if (row.runsAt(t)) row.action(t);
+}
+
+void loadShowTextures() {
+    struct TextureDescription {
+        const char* name;
+        GLint format;
+    };
+    static const TextureDescription textures[showTextureCount] = {
+        {"addict1.jpg", GL_RGB},       {"kalju3512.jpg", GL_RGB},     {"sc2.jpg", GL_RGB},
+        {"sotku2.jpg", GL_RGB},        {"d4_1.jpg", GL_LUMINANCE4},   {"d2_2.jpg", GL_LUMINANCE4},
+        {"d2_3.jpg", GL_LUMINANCE4},   {"d4_4.jpg", GL_LUMINANCE4},   {"d4_22.jpg", GL_LUMINANCE4},
+        {"d5_2.jpg", GL_LUMINANCE4},   {"d4_3.jpg", GL_RGB},          {"dot.jpg", GL_LUMINANCE},
+        {"sunftext.jpg", GL_LUMINANCE},
+    };
+    for (int i = 0; i < showTextureCount; ++i) showTextures[i] = loadTexture(textures[i].name, textures[i].format, false);
 }
 
 void buildPartList() {

@@ -67,6 +67,8 @@ enum ShowTexture {
     TextureD4_4, TextureD4_22, TextureD5_2, TextureD4_3, TextureDot, TextureSunftext, showTextureCount
 };
 extern Texture* showTextures[showTextureCount];
+// Loads the thirteen, each as its own kind of texture (inside the window's creation).
+void loadShowTextures();
 
 // Builds the part list from the four scene members (inside the window's creation).
 void buildPartList();
