@@ -94,14 +94,7 @@ void writeArchive(const std::string& path) {
 // Everything the opening draws, loaded in the show's order.
 void loadOpening(HWND window) {
     glBinding.bindOpenGL("opengl32.dll");
-    TextureFunctions functions;
-    functions.genTextures = glGenTextures;
-    functions.bindTexture = glBindTexture;
-    functions.pixelStorei = glPixelStorei;
-    functions.texParameteri = glTexParameteri;
-    functions.texImage2D = glTexImage2D;
-    functions.getError = glGetError;
-    setTextureFunctions(functions);
+    handTexturesTheirFunctions();
     if (glBinding.createContext(*demoWindow, window) != 0) {
         std::fprintf(stderr, "bench-glint-effects: no OpenGL context\n");
         std::exit(1);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "assets/picture.h"
 #include "shell/demowindow.h"
 
 namespace opengl32 {
@@ -118,4 +119,15 @@ void lockArrays(GLint first, GLsizei count) {
 
 void unlockArrays() {
     if (glLockArraysEXT && glUnlockArraysEXT) glUnlockArraysEXT();
+}
+
+void handTexturesTheirFunctions() {
+    TextureFunctions functions;
+    functions.genTextures = glGenTextures;
+    functions.bindTexture = glBindTexture;
+    functions.pixelStorei = glPixelStorei;
+    functions.texParameteri = glTexParameteri;
+    functions.texImage2D = glTexImage2D;
+    functions.getError = glGetError;
+    setTextureFunctions(functions);
 }

@@ -91,3 +91,6 @@ extern GLBinding glBinding;
 // Compiled vertex arrays, when the driver has them: without them the arrays are simply not locked.
 void lockArrays(GLint first, GLsizei count);
 void unlockArrays();
+
+// Hands the texture loader the bound entry points it needs; done once the table is filled.
+void handTexturesTheirFunctions();

@@ -138,14 +138,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
 
 ATOM registerWindowClass(HINSTANCE instance) {
     glBinding.bindOpenGL("opengl32.dll");
-    TextureFunctions textureFunctions;
-    textureFunctions.genTextures = glGenTextures;
-    textureFunctions.bindTexture = glBindTexture;
-    textureFunctions.pixelStorei = glPixelStorei;
-    textureFunctions.texParameteri = glTexParameteri;
-    textureFunctions.texImage2D = glTexImage2D;
-    textureFunctions.getError = glGetError;
-    setTextureFunctions(textureFunctions);
+    handTexturesTheirFunctions();
     LoadStringA(instance, 103, windowTitle, 100);
     LoadStringA(instance, 109, windowClass, 100);
     WNDCLASSEXA c{};
