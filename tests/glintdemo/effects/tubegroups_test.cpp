@@ -23,7 +23,17 @@ protected:
             deformer->attach(*group);
         }
     }
-    void TearDown() override { destroyMeshes(); }
+    void TearDown() override {
+        for (TubeGroup* group : {tubeGroup1, tubeGroup2}) {
+            for (MeshStage* stage = group->firstChild; stage;) {
+                MeshStage* next = stage->next;
+                delete stage;
+                stage = next;
+            }
+            delete group;
+        }
+        destroyMeshes();
+    }
 
     SurfaceDeformer* stage(TubeGroup* group, int index) {
         MeshStage* s = group->firstChild;
