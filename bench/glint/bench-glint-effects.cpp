@@ -183,6 +183,8 @@ int main(int argc, char** argv) {
     demoWindow = new DemoWindow;
     demoWindow->hwnd = window;
     loadOpening(window);
+    unlink("demo.dat");   // everything is loaded
+    rmdir(folder);
     HDC dc = GetDC(window);
     glViewport(0, 0, 640, 480);
 
@@ -253,7 +255,5 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     ReleaseDC(window, dc);
-    unlink("demo.dat");
-    rmdir(folder);
     return 0;
 }
