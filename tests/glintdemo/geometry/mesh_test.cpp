@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "assets/archive.h"
 #include "geometry/mesh.h"
 #include "geometry/tubes.h"
+#include "support.h"
+#include "zip_writer.h"
 
 namespace {
 
@@ -122,6 +126,23 @@ TEST_F(GlintMesh, TheDeformationWrapsAt255AndInterpolates) {
     EXPECT_FLOAT_EQ(out[3], 1.25f * 1.25f);
     delete deformer;
     delete generator;
+}
+
+TEST_F(GlintMesh, AShortHeightMapIsCompletedWithZeros) {
+    // Every reader of a height map addresses 256 x 256 samples; a shorter member must not
+    // make them read past its end.
+    testing_support::TempDir dir;
+    content::ZipWriter zip;
+    zip.add("short.raw", std::vector<uint8_t>(1000, 7));
+    ASSERT_TRUE(zip.writeFile(dir.file("maps.zip")));
+    ASSERT_TRUE(addArchive(dir.file("maps.zip").c_str())) << lastError;
+    uint8_t* map = loadHeightMap("short.raw");
+    closeArchives();
+    EXPECT_EQ(map[0], 7);
+    EXPECT_EQ(map[999], 7);
+    EXPECT_EQ(map[1000], 0);
+    EXPECT_EQ(map[65535], 0);
+    std::free(map);
 }
 
 TEST_F(GlintMesh, DeformerPushesVerticesOutwardByTheHeightMap) {
