@@ -60,7 +60,7 @@ ProgramKey makeProgramKey(const DrawCall& call, const int lightCounts[3]) {
         bool sampled = usesTexture(k.colorOp, k.colorArg1, k.colorArg2) ||
                        (k.alphaOp != D3DTOP_DISABLE && usesTexture(k.alphaOp, k.alphaArg1, k.alphaArg2));
         k.hasTexture = sampled && call.textures[i].texture != 0;
-        k.colorKey = k.hasTexture && call.textures[i].colorKey;
+        if (k.hasTexture && call.textures[i].colorKey) k.colorKey = call.textures[i].coverage ? 2 : 1;
         if (k.hasTexture) {
             DWORD index = st[D3DTSS_TEXCOORDINDEX];
             DWORD set = index & 0xFFFF, generation = index >> 16;
@@ -279,10 +279,11 @@ ProgramSource generateProgram(const ProgramKey& key) {
     std::ostringstream f;
     f << "#version 330\n";
     f << interpolation << "in vec4 vDiffuse;\n" << interpolation << "in vec4 vSpecular;\n";
-    for (int i = 0; i < key.stageCount; ++i)
+    for (int i = 0; i < key.stageCount; ++i) {
         if (key.stages[i].hasTexture) f << "in vec2 vTexCoord" << i << ";\nuniform sampler2D uTexture" << i << ";\n";
+        if (key.stages[i].colorKey == 2) f << "uniform sampler2D uCoverage" << i << ";\n";
+    }
     f << "uniform vec4 uTextureFactor;\n";
-    f << "uniform vec4 uKeyLow[" << maxTextureStages << "], uKeyHigh[" << maxTextureStages << "];\n";
     f << "uniform float uAlphaReference;\n";
     f << "out vec4 fragmentColor;\n";
     f << "void main() {\n";
@@ -291,9 +292,19 @@ ProgramSource generateProgram(const ProgramKey& key) {
         const StageKey& k = key.stages[i];
         if (k.hasTexture) {
             f << "    vec4 texel" << i << " = texture(uTexture" << i << ", vTexCoord" << i << ");\n";
-            if (k.colorKey)
-                f << "    if (all(greaterThanEqual(texel" << i << ", uKeyLow[" << i << "])) && all(lessThanEqual(texel"
-                  << i << ", uKeyHigh[" << i << "]))) discard;  // source colour key\n";
+            if (k.colorKey) {
+                // Source colour key: keyed texels carry coverage 0 into the filter.
+                std::string t = "texel" + std::to_string(i), c = "coverage" + std::to_string(i);
+                f << "    float " << c << " = "
+                  << (k.colorKey == 2 ? "texture(uCoverage" + std::to_string(i) + ", vTexCoord" + std::to_string(i) + ").a"
+                                      : t + ".a")
+                  << ";\n";
+                f << "    if (" << c << " < 0.5) discard;\n";
+                if (k.colorKey == 2)
+                    f << "    " << t << " /= " << c << ";\n";
+                else
+                    f << "    " << t << " = vec4(" << t << ".rgb / " << c << ", 1.0);\n";
+            }
         }
         std::string c1 = argument(k.colorArg1, i, k), c2 = argument(k.colorArg2, i, k);
         f << "    {\n";

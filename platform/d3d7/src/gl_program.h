@@ -13,6 +13,10 @@
 namespace d3d7::gl {
 
 // Where each vertex element is fed to the generated programs.
+// The texture unit of a stage's texture is the stage number; the coverage of a colour-keyed
+// texture with alpha of its own (see StageTexture) is on this unit plus the stage number.
+constexpr int firstCoverageUnit = maxTextureStages + 1;
+
 enum AttributeLocation { positionAttribute = 0, normalAttribute = 1, diffuseAttribute = 2, specularAttribute = 3,
                          texCoordAttribute = 4 };
 
@@ -30,7 +34,7 @@ struct StageKey {
     uint8_t texCoordSet;        // the vertex's coordinate set, or 0xFF for none (0, 0)
     uint8_t texCoordGeneration; // TEXCOORDINDEX >> 16
     uint8_t hasTexture;
-    uint8_t colorKey;
+    uint8_t colorKey;           // 0 none, 1 coverage in the texel's alpha, 2 in a texture of its own
 };
 
 // Compared and hashed as bytes: always made with makeProgramKey, which clears it first.

@@ -148,10 +148,8 @@ struct TextureRecord {
 struct ProgramRecord {
     GLuint program = 0;
     GLint clipFromModel = -1, cameraFromModel = -1, normalMatrix = -1, screen = -1, ambient = -1, material = -1,
-          power = -1, light = -1, textureFactor = -1, keyLow = -1, keyHigh = -1, alphaReference = -1;
+          power = -1, light = -1, textureFactor = -1, alphaReference = -1;
     uint64_t transformVersion = 0, lightVersion = 0, materialVersion = 0, constantsVersion = 0;
-    float keys[2][maxTextureStages][4] = {};
-    bool keysSent = false;
 };
 
 class OpenGLRenderer : public Renderer {
@@ -222,7 +220,7 @@ private:
         bool depthTest = false, depthWrite = true, blend = false, cull = false, dither = true, depthClamp = false,
              scissor = false;
         GLenum depthFunction = 0, blendSource = 0, blendDestination = 0, cullFace = 0, polygonMode = 0;
-        GLuint textures[maxTextureStages + 1] = {};
+        GLuint textures[firstCoverageUnit + maxTextureStages] = {};
         int activeUnit = -1;
     } cache_;
 
@@ -649,13 +647,13 @@ ProgramRecord* OpenGLRenderer::programFor(const ProgramKey& key) {
         record.power = glGetUniformLocation(p, "uPower");
         record.light = glGetUniformLocation(p, "uLight");
         record.textureFactor = glGetUniformLocation(p, "uTextureFactor");
-        record.keyLow = glGetUniformLocation(p, "uKeyLow");
-        record.keyHigh = glGetUniformLocation(p, "uKeyHigh");
         record.alphaReference = glGetUniformLocation(p, "uAlphaReference");
         useProgram(p);
         for (int i = 0; i < maxTextureStages; ++i) {
             GLint sampler = glGetUniformLocation(p, ("uTexture" + std::to_string(i)).c_str());
             if (sampler >= 0) glUniform1i(sampler, i);
+            GLint coverage = glGetUniformLocation(p, ("uCoverage" + std::to_string(i)).c_str());
+            if (coverage >= 0) glUniform1i(coverage, firstCoverageUnit + i);
         }
     }
     auto& stored = programs_[key] = record;
@@ -765,21 +763,6 @@ void OpenGLRenderer::sendUniforms(ProgramRecord& p, const ProgramKey& key, const
             ++current.uniformUploads;
         }
     }
-    if (p.keyLow >= 0) {
-        float keys[2][maxTextureStages][4] = {};
-        for (int i = 0; i < key.stageCount; ++i)
-            if (key.stages[i].colorKey) {
-                std::memcpy(keys[0][i], call.textures[i].keyLow, sizeof keys[0][i]);
-                std::memcpy(keys[1][i], call.textures[i].keyHigh, sizeof keys[1][i]);
-            }
-        if (!p.keysSent || std::memcmp(keys, p.keys, sizeof keys) != 0) {
-            glUniform4fv(p.keyLow, maxTextureStages, &keys[0][0][0]);
-            glUniform4fv(p.keyHigh, maxTextureStages, &keys[1][0][0]);
-            std::memcpy(p.keys, keys, sizeof keys);
-            p.keysSent = true;
-            current.uniformUploads += 2;
-        }
-    }
 }
 
 // ---- Drawing -------------------------------------------------------------------------------------
@@ -825,6 +808,11 @@ void OpenGLRenderer::draw(const DrawCall& call) {
         GLuint texture = call.textures[i].texture;
         bindTexture(i, texture);
         setSampler(texture, s, i);
+        if (key.stages[i].colorKey == 2) {
+            GLuint coverage = call.textures[i].coverage;
+            bindTexture(firstCoverageUnit + i, coverage);
+            setSampler(coverage, s, i);
+        }
     }
 
     GLenum mode = primitiveMode(call.type);

@@ -96,8 +96,9 @@ public:
     int pitch() const { return width_ * format_->bytesPerPixel; }
     // Sends every level to the renderer (after D3DX filled them).
     void uploadAllLevels();
-    // How a texture stage sees this texture (its top level).
-    StageTexture stageTexture(bool colorKeyEnable) const;
+    // How a texture stage sees this texture (its top level); with colour keying on, the keyed
+    // copies are made (again) when the texels or the key changed since they were last made.
+    StageTexture stageTexture(bool colorKeyEnable);
 
 private:
     enum class Kind { Texture, BackBuffer };
@@ -105,10 +106,18 @@ private:
         std::shared_ptr<Renderer> renderer;
         uint32_t texture = 0;
         std::vector<std::vector<uint8_t>> levels;
+        uint64_t version = 0;   // counts the uploads of texels
+        // The copies a colour key draws with (see StageTexture), made for `keyedVersion` of the
+        // texels and the key `keyedWith`.
+        uint32_t keyed = 0, coverage = 0;
+        uint64_t keyedVersion = 0;
+        DDCOLORKEY keyedWith{};
     };
 
     Surface(Kind kind, std::shared_ptr<Renderer> renderer, const PixelFormat& format, int width, int height);
     const char* where(const char* method) const;
+    void makeKeyedCopies();
+    void destroyKeyedCopies();
 
     Kind kind_;
     std::shared_ptr<Renderer> renderer_;

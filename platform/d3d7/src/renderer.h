@@ -29,10 +29,14 @@ struct StageTexture {
     uint32_t texture = 0;          // the renderer's texture, 0: none
     PixelFormatId format = PixelFormatId::X8R8G8B8;
     int levels = 1;
-    // Source colour key in effect (the texture has one and COLORKEYENABLE is on): texels whose
-    // channels lie within [low, high] (fractions 0..1, RGBA) are transparent.
+    // Source colour key in effect (the texture has one and COLORKEYENABLE is on). Keyed texels
+    // are made transparent before filtering, as Direct3D devices do, so they never darken their
+    // neighbours: `texture` is then a copy (A8R8G8B8) holding every texel multiplied by its
+    // coverage (1, or 0 where the key matches), and the filtered coverage is its alpha, or, for
+    // textures with an alpha channel of their own, the alpha of `coverage`. A sample whose
+    // filtered coverage is below one half is dropped; the others are divided by it.
     bool colorKey = false;
-    float keyLow[4] = {}, keyHigh[4] = {};
+    uint32_t coverage = 0;
 };
 
 struct DrawCall {

@@ -54,6 +54,7 @@ Surface* Surface::createBackBuffer(std::shared_ptr<Renderer> renderer, const Pix
 Surface::~Surface() {
     if (root_ != this) return;
     for (Surface* sub : sublevels_) delete sub;
+    destroyKeyedCopies();
     if (storage_ && storage_->texture && renderer_->alive()) renderer_->destroyTexture(storage_->texture);
 }
 
@@ -79,30 +80,74 @@ void Surface::uploadAllLevels() {
         renderer_->uploadTexture(storage_->texture, int(level), std::max(1, root_->width_ >> level),
                                  std::max(1, root_->height_ >> level), storage_->levels[level].data(),
                                  std::max(1, root_->width_ >> level) * format_->bytesPerPixel);
+    ++storage_->version;
 }
 
-StageTexture Surface::stageTexture(bool colorKeyEnable) const {
+StageTexture Surface::stageTexture(bool colorKeyEnable) {
     StageTexture t;
-    const Surface* top = root_;
+    Surface* top = root_;
     t.texture = top->storage_ ? top->storage_->texture : 0;
     t.format = format_->id;
     t.levels = top->levelCount();
-    t.colorKey = colorKeyEnable && top->hasSourceKey_;
+    t.colorKey = colorKeyEnable && top->hasSourceKey_ && top->storage_;
     if (t.colorKey) {
-        const DWORD masks[4] = {format_->redMask, format_->greenMask, format_->blueMask, format_->alphaMask};
-        for (int c = 0; c < 4; ++c) {
-            if (!masks[c]) {
-                t.keyLow[c] = -1.0f;
-                t.keyHigh[c] = 2.0f;
-                continue;
-            }
-            // Half a step of the channel either side, so the comparison is exact for stored values.
-            float half = 0.5f / float(masks[c] >> __builtin_ctz(masks[c]));
-            t.keyLow[c] = channelFraction(top->sourceKey_.dwColorSpaceLowValue, masks[c]) - half;
-            t.keyHigh[c] = channelFraction(top->sourceKey_.dwColorSpaceHighValue, masks[c]) + half;
-        }
+        top->makeKeyedCopies();
+        t.texture = top->storage_->keyed;
+        t.coverage = top->storage_->coverage;
+        t.format = PixelFormatId::A8R8G8B8;
     }
     return t;
+}
+
+// Every level copied as A8R8G8B8 with the texels that match the key cleared to 0 (colour and
+// alpha); the others keep their colour, and their alpha where the format has one (else 1).
+// A texture with alpha of its own gets a second copy holding the coverage alone.
+void Surface::makeKeyedCopies() {
+    Storage& store = *storage_;
+    bool current = store.keyed && store.keyedVersion == store.version &&
+                   store.keyedWith.dwColorSpaceLowValue == sourceKey_.dwColorSpaceLowValue &&
+                   store.keyedWith.dwColorSpaceHighValue == sourceKey_.dwColorSpaceHighValue;
+    if (current) return;
+    destroyKeyedCopies();
+    const PixelFormat& argb = pixelFormat(PixelFormatId::A8R8G8B8);
+    int levels = levelCount();
+    bool ownAlpha = format_->alphaMask != 0;
+    store.keyed = renderer_->createTexture(argb.id, width_, height_, levels);
+    if (ownAlpha) store.coverage = renderer_->createTexture(argb.id, width_, height_, levels);
+    const DWORD masks[4] = {format_->redMask, format_->greenMask, format_->blueMask, format_->alphaMask};
+    auto keyed = [&](uint32_t pixel) {
+        for (DWORD mask : masks) {
+            if (!mask) continue;
+            uint32_t value = pixel & mask;
+            if (value < (sourceKey_.dwColorSpaceLowValue & mask) || value > (sourceKey_.dwColorSpaceHighValue & mask))
+                return false;
+        }
+        return true;
+    };
+    for (int level = 0; level < levels; ++level) {
+        int w = std::max(1, width_ >> level), h = std::max(1, height_ >> level);
+        const std::vector<uint8_t>& texels = store.levels[size_t(level)];
+        std::vector<uint8_t> colour(size_t(w) * h * 4), coverage(ownAlpha ? colour.size() : 0);
+        for (size_t i = 0, n = size_t(w) * h; i < n; ++i) {
+            uint32_t pixel = readPixel(*format_, &texels[i * format_->bytesPerPixel]);
+            if (keyed(pixel)) continue;   // stays 0
+            uint8_t r, g, b, a;
+            unpackPixel(*format_, pixel, r, g, b, a);
+            writePixel(argb, &colour[i * 4], packPixel(argb, r, g, b, ownAlpha ? a : 255));
+            if (ownAlpha) writePixel(argb, &coverage[i * 4], 0xFFFFFFFFu);
+        }
+        renderer_->uploadTexture(store.keyed, level, w, h, colour.data(), w * 4);
+        if (ownAlpha) renderer_->uploadTexture(store.coverage, level, w, h, coverage.data(), w * 4);
+    }
+    store.keyedVersion = store.version;
+    store.keyedWith = sourceKey_;
+}
+
+void Surface::destroyKeyedCopies() {
+    if (!storage_ || !renderer_->alive()) return;
+    if (storage_->keyed) renderer_->destroyTexture(storage_->keyed);
+    if (storage_->coverage) renderer_->destroyTexture(storage_->coverage);
+    storage_->keyed = storage_->coverage = 0;
 }
 
 HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC2 d) {
@@ -267,6 +312,7 @@ HRESULT Surface::Unlock(LPRECT) {
         if (!(lockFlags_ & DDLOCK_READONLY) && renderer_->alive()) {
             if (kind_ == Kind::Texture) {
                 renderer_->uploadTexture(storage_->texture, level_, width_, height_, pixels(), pitch());
+                ++storage_->version;
             } else {
                 std::vector<uint8_t> rgba(size_t(width_) * height_ * 4);
                 for (size_t i = 0, n = size_t(width_) * height_; i < n; ++i)

@@ -436,6 +436,38 @@ TEST_F(D3DDrawing, TexelsMatchingTheSourceColourKeyAreTransparentWhileColourKeyi
     EXPECT_EQ(texture->GetColorKey(DDCKEY_SRCBLT, &got), DDERR_NOCOLORKEY);
 }
 
+// Keyed texels drop out before the texture is filtered, so with linear filtering the edge of
+// a keyed area moves half-way between texel centres but never darkens: every pixel shows the
+// background or the unkeyed texel's own colour.
+TEST_F(D3DDrawing, ColourKeyedTexelsLeaveNoDarkFringeUnderLinearFiltering) {
+    for (D3DX_SURFACEFORMAT format : {D3DX_SF_R5G6B5, D3DX_SF_A8R8G8B8}) {
+        std::vector<uint32_t> texels(16);
+        for (int i = 0; i < 16; ++i) texels[i] = (i % 4) < 2 ? 0xFF000000 : 0xFFFFFFFF;
+        LPDIRECTDRAWSURFACE7 texture = makeTexture(4, 4, texels, format);
+        // The key is a pixel value of the texture's format: opaque black has its alpha bits set.
+        DWORD black = format == D3DX_SF_A8R8G8B8 ? 0xFF000000 : 0;
+        DDCOLORKEY key{black, black};
+        texture->SetColorKey(DDCKEY_SRCBLT, &key);
+        device->SetTexture(0, texture);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+        device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+        device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+        clear(0xFFFF0000);
+        drawScreenQuad(0xFFFFFFFF);
+        int firstWhite = -1;
+        for (int x = 0; x < 32; ++x) {
+            Color c = pixel(x, 16);
+            bool background = near(c, {255, 0, 0}, 0), white = near(c, {255, 255, 255}, 0);
+            EXPECT_TRUE(background || white) << "format " << format << " x " << x << ": " << c.r << " " << c.g << " " << c.b;
+            if (white && firstWhite < 0) firstWhite = x;
+        }
+        // The key's edge lies half-way between the last black texel's centre (x = 12) and the
+        // first white one's (x = 20).
+        EXPECT_NEAR(firstWhite, 16, 1) << "format " << format;
+    }
+}
+
 TEST_F(D3DDrawing, MagnificationFiltersPickTheNearestTexelOrBlendTheTwoNearest) {
     device->SetTexture(0, makeTexture(2, 1, {0xFF000000, 0xFFFFFFFF}));
     device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
