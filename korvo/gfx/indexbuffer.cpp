@@ -17,4 +17,10 @@ IndexBuffer::~IndexBuffer() {
     if (hostVertexBuffer) hostVertexBuffer->Release();
 }
 
+void IndexBuffer::replaceHost(LPDIRECT3DVERTEXBUFFER7 host) {
+    if (!host) cleaner.fatal("host vertex buffer must be a valid vertex buffer");
+    if (hostVertexBuffer) hostVertexBuffer->Release();
+    hostVertexBuffer = host;
+}
+
 void IndexBuffer::dump() { LOG_ENTRY << "Indexbuffer: " << count << " vertices" << std::endl; }

@@ -19,6 +19,9 @@ public:
     uint16_t* getIndices() { return indices; }
     int getCount() const { return count; }
     LPDIRECT3DVERTEXBUFFER7 getHost() const { return hostVertexBuffer; }
+    // Binds the indices to another buffer with the same vertices in the same order: takes over
+    // one reference on `host` and releases the old one.
+    void replaceHost(LPDIRECT3DVERTEXBUFFER7 host);
     // Writes the index buffer's size to the debug log.
     void dump();
 
