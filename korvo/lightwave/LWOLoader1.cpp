@@ -142,6 +142,8 @@ private:
     size_t pos_ = 0, end_ = 0;
     std::string where_;
     bool pointsRead_ = false, polygonsRead_ = false;
+    static constexpr size_t maxUVMapBytes = size_t(128) << 20;
+    size_t uvMapBytes_ = 0;
 
     // Clip numbers named by surfaces, checked once every CLIP chunk has been read.
     struct ClipReference {
@@ -303,6 +305,12 @@ bool Parser::uvMap(size_t chunkStart) {
     std::string name;
     if (!u2(dimension) || !s0(name)) return false;
     if (dimension != 2) return fail(Kind::unsupported, chunkStart + 12, "only 2 dimensional texture coordinates supported");
+    // Every map holds a pair for every point, however few it names: a file of many small maps
+    // must not make the reader take memory without bound.
+    uvMapBytes_ += 2 * sizeof(float) * size_t(object_->pointCount);
+    if (uvMapBytes_ > maxUVMapBytes)
+        return damaged(chunkStart, "UV maps of " + std::to_string(object_->pointCount) + " points each need more than " +
+                                       std::to_string(maxUVMapBytes >> 20) + " MB");
     float* map = new float[2 * size_t(object_->pointCount)]();   // points the map does not name: (0, 0)
     auto* node = new ListNode(name.c_str());
     node->setData(map);

@@ -481,6 +481,21 @@ std::vector<Damage> damagedFiles() {
     return cases;
 }
 
+TEST(LWOReader, ManyMapsOfManyPointsAreRefusedBeforeTheyTakeUnboundedMemory) {
+    lwo::Object o;
+    const int points = 1 << 19;   // a map of them takes 4 MB, 32 maps 128 MB
+    for (int i = 0; i < points; ++i) o.addPoint(float(i), 0, 0);
+    std::vector<lwo::Chunk> chunks = o.chunks();
+    for (int i = 0; i < 32; ++i) chunks.push_back(lwo::uvMapChunk({"map " + std::to_string(i), {{0, {0, 0}}}}));
+    EXPECT_TRUE(read(lwo::assemble(chunks)).object) << "32 maps";
+    chunks.push_back(lwo::uvMapChunk({"one too many", {}}));
+    std::vector<size_t> at;
+    Read r = read(lwo::assemble(chunks, "LWO2", &at));
+    EXPECT_FALSE(r.object);
+    EXPECT_EQ(r.error.offset, at.back());
+    EXPECT_EQ(r.error.message, "UV maps of 524288 points each need more than 128 MB");
+}
+
 TEST(LWOReader, DamagedFilesAreRefusedWithTheOffsetOfTheDamage) {
     for (const Damage& d : damagedFiles()) {
         Read r = read(d.bytes);
