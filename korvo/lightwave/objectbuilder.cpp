@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr DWORD surfaceFormat = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 // 16-bit indices reach this many vertices.
 constexpr size_t maxSurfaceVertices = 65536;
 
@@ -112,15 +111,8 @@ Material* setUpMaterial(const Tsurface& s, const LWObject& source) {
     return material;
 }
 
-LPDIRECT3DVERTEXBUFFER7 createVertexBuffer(bool writeOnly, size_t vertices) {
-    D3DVERTEXBUFFERDESC description;
-    description.dwSize = 16;
-    description.dwCaps = writeOnly ? D3DVBCAPS_WRITEONLY : 0;
-    description.dwFVF = surfaceFormat;
-    description.dwNumVertices = DWORD(vertices);
-    LPDIRECT3DVERTEXBUFFER7 buffer = nullptr;
-    if (gfx.direct3D->CreateVertexBuffer(&description, &buffer, 0) != 0) return nullptr;
-    return buffer;
+LPDIRECT3DVERTEXBUFFER7 createSurfaceBuffer(bool writeOnly, size_t vertices) {
+    return createVertexBuffer(writeOnly ? D3DVBCAPS_WRITEONLY : 0, surfaceVertexFormat, vertices);
 }
 
 IndexBuffer* createIndexBuffer(size_t indices, LPDIRECT3DVERTEXBUFFER7 host) {
@@ -130,22 +122,16 @@ IndexBuffer* createIndexBuffer(size_t indices, LPDIRECT3DVERTEXBUFFER7 host) {
     return buffer;
 }
 
-void* lock(LPDIRECT3DVERTEXBUFFER7 buffer, DWORD flags) {
-    void* data = nullptr;
-    if (buffer->Lock(flags, &data, nullptr) != 0) return nullptr;
-    return data;
-}
-
 // The surface's triangles each get a vertex of their own carrying the face normal, written
 // as the triangle's first corner: with flat shading Direct3D lights a triangle by that vertex.
 // `vertices` (what the old buffer holds) grows by the new vertices.
 IndexBuffer* convertToFlat(IndexBuffer* old, std::vector<LWPoint>& vertices, bool writeOnly) {
     size_t vertexCount = vertices.size(), triangleCount = size_t(old->getCount()) / 3;
-    LPDIRECT3DVERTEXBUFFER7 buffer = createVertexBuffer(writeOnly, vertexCount + triangleCount);
+    LPDIRECT3DVERTEXBUFFER7 buffer = createSurfaceBuffer(writeOnly, vertexCount + triangleCount);
     if (!buffer) cleaner.fatal("unable to create vertex buffer for flat surface");
     IndexBuffer* flat = createIndexBuffer(triangleCount * 3, buffer);
-    auto* from = static_cast<const LWPoint*>(lock(old->getHost(), DDLOCK_READONLY));
-    auto* to = static_cast<LWPoint*>(lock(buffer, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS));
+    auto* from = static_cast<const LWPoint*>(lockVertices(old->getHost(), DDLOCK_READONLY));
+    auto* to = static_cast<LWPoint*>(lockVertices(buffer, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS));
     const LWPoint* in = from ? from : vertices.data();
     std::vector<LWPoint> faceVertices(triangleCount);
     const uint16_t* oldIndices = old->getIndices();
@@ -240,9 +226,9 @@ bool buildSurfaces(SceneObject* object, LWObject* source) {
         gfx.device->BeginStateBlock();
         Material* material = setUpMaterial(*s, *source);
 
-        LPDIRECT3DVERTEXBUFFER7 vertexBuffer = createVertexBuffer(s->staticVertices, vertices.size());
+        LPDIRECT3DVERTEXBUFFER7 vertexBuffer = createSurfaceBuffer(s->staticVertices, vertices.size());
         if (!vertexBuffer) cleaner.fatal("unable to create vertex buffer for surface");
-        if (void* to = lock(vertexBuffer, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS)) {
+        if (void* to = lockVertices(vertexBuffer, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS)) {
             std::memcpy(to, vertices.data(), vertices.size() * sizeof(LWPoint));
             vertexBuffer->Unlock();
         }

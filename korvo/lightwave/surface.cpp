@@ -10,11 +10,29 @@
 
 namespace {
 
-constexpr DWORD surfaceFormat = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 constexpr DWORD transformedFormat = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;
 constexpr size_t floatsPerVertex = 8;
 
-LPDIRECT3DVERTEXBUFFER7 createBuffer(DWORD caps, DWORD format, int vertices) {
+D3DVERTEXBUFFERDESC describe(LPDIRECT3DVERTEXBUFFER7 buffer) {
+    D3DVERTEXBUFFERDESC description;
+    std::memset(&description, 0, sizeof description);
+    description.dwSize = sizeof description;
+    buffer->GetVertexBufferDesc(&description);
+    return description;
+}
+
+float* lock(LPDIRECT3DVERTEXBUFFER7 buffer, DWORD flags) { return static_cast<float*>(lockVertices(buffer, flags)); }
+
+char* copyText(const char* text) {
+    size_t length = std::strlen(text);
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+}  // namespace
+
+LPDIRECT3DVERTEXBUFFER7 createVertexBuffer(DWORD caps, DWORD format, size_t vertices) {
     D3DVERTEXBUFFERDESC description;
     description.dwSize = 16;
     description.dwCaps = caps;
@@ -25,28 +43,11 @@ LPDIRECT3DVERTEXBUFFER7 createBuffer(DWORD caps, DWORD format, int vertices) {
     return buffer;
 }
 
-D3DVERTEXBUFFERDESC describe(LPDIRECT3DVERTEXBUFFER7 buffer) {
-    D3DVERTEXBUFFERDESC description;
-    std::memset(&description, 0, sizeof description);
-    description.dwSize = sizeof description;
-    buffer->GetVertexBufferDesc(&description);
-    return description;
-}
-
-float* lock(LPDIRECT3DVERTEXBUFFER7 buffer, DWORD flags) {
+void* lockVertices(LPDIRECT3DVERTEXBUFFER7 buffer, DWORD flags) {
     void* data = nullptr;
     if (buffer->Lock(flags, &data, nullptr) != 0) return nullptr;
-    return static_cast<float*>(data);
+    return data;
 }
-
-char* copyText(const char* text) {
-    size_t length = std::strlen(text);
-    char* copy = new char[length + 1];
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
-
-}  // namespace
 
 Surface::Surface(const char* surfaceName, Material* surfaceMaterial, DWORD block, LPDIRECT3DVERTEXBUFFER7 buffer,
                  IndexBuffer* indices, const void* vertices)
@@ -78,7 +79,7 @@ Surface::~Surface() {
 
 void Surface::makeLockable() {
     if (!(describe(vertexBuffer).dwCaps & D3DVBCAPS_OPTIMIZED)) return;
-    LPDIRECT3DVERTEXBUFFER7 lockable = createBuffer(0, surfaceFormat, vertexCount);
+    LPDIRECT3DVERTEXBUFFER7 lockable = createVertexBuffer(0, surfaceVertexFormat, size_t(vertexCount));
     if (!lockable) cleaner.fatal("unable to create vertex buffer for surface");
     if (float* to = lock(lockable, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS)) {
         std::memcpy(to, keptVertices_.data(), keptVertices_.size() * sizeof(float));
@@ -93,7 +94,7 @@ void Surface::makeLockable() {
 void Surface::makeMorphBackup() {
     makeLockable();
     if (backupVertexBuffer) backupVertexBuffer->Release();
-    backupVertexBuffer = createBuffer(D3DVBCAPS_SYSTEMMEMORY, surfaceFormat, vertexCount);
+    backupVertexBuffer = createVertexBuffer(D3DVBCAPS_SYSTEMMEMORY, surfaceVertexFormat, size_t(vertexCount));
     if (!backupVertexBuffer) cleaner.fatal("unable to create backup vertex buffer for surface");
     float* from = lock(vertexBuffer, DDLOCK_READONLY);
     float* to = lock(backupVertexBuffer, DDLOCK_WRITEONLY | DDLOCK_DISCARDCONTENTS);
@@ -107,8 +108,8 @@ void Surface::morph(Surface& target, float amount) {
     if (vertexCount != target.vertexCount) cleaner.fatal("Tried to morph surfaces with different amount of points");
     if (!backupVertexBuffer) makeMorphBackup();
     target.makeLockable();
-    if (describe(vertexBuffer).dwFVF != surfaceFormat || describe(target.vertexBuffer).dwFVF != surfaceFormat ||
-        describe(backupVertexBuffer).dwFVF != surfaceFormat)
+    if (describe(vertexBuffer).dwFVF != surfaceVertexFormat || describe(target.vertexBuffer).dwFVF != surfaceVertexFormat ||
+        describe(backupVertexBuffer).dwFVF != surfaceVertexFormat)
         cleaner.fatal("Unable to perform morph to unknown vertex format");
     float* out = lock(vertexBuffer, DDLOCK_WRITEONLY);
     const float* to = lock(target.vertexBuffer, DDLOCK_READONLY);
@@ -123,7 +124,7 @@ void Surface::morph(Surface& target, float amount) {
 
 void Surface::makeTransformedCopy() {
     if (transformedVertexBuffer) transformedVertexBuffer->Release();
-    transformedVertexBuffer = createBuffer(D3DVBCAPS_SYSTEMMEMORY, transformedFormat, vertexCount);
+    transformedVertexBuffer = createVertexBuffer(D3DVBCAPS_SYSTEMMEMORY, transformedFormat, size_t(vertexCount));
     if (!transformedVertexBuffer) cleaner.fatal("unable to create transformed vertex buffer for the surface");
     if (transformedVertexBuffer->ProcessVertices(D3DVOP_TRANSFORM | D3DVOP_CLIP, 0, DWORD(vertexCount), vertexBuffer, 0,
                                                  gfx.device, 0) != 0)

@@ -15,6 +15,15 @@
 class IndexBuffer;
 class Material;
 
+// Position, normal, one (u, v): 32 bytes a vertex.
+constexpr DWORD surfaceVertexFormat = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
+
+// A vertex buffer of `vertices` vertices in `format` with the capabilities `caps`, made through
+// the graphics core's Direct3D object; null when it cannot be made.
+LPDIRECT3DVERTEXBUFFER7 createVertexBuffer(DWORD caps, DWORD format, size_t vertices);
+// The buffer's vertices, locked with `flags`; null when the lock is refused.
+void* lockVertices(LPDIRECT3DVERTEXBUFFER7 buffer, DWORD flags);
+
 class Surface {
 public:
     // Takes over the material, the state block, and the index buffer bound to `vertexBuffer`.

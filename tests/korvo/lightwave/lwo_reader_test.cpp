@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lightwave/LWOLoader1.h"
+#include "lightwave_test_support.h"
 #include "lwo_writer.h"
 #include "shell/debuglog.h"
 #include "support.h"
@@ -20,6 +21,7 @@ namespace lwo = content::lwo;
 using testing_support::readFile;
 using testing_support::TempDir;
 using Kind = LWOError::Kind;
+using lightwave_test::square;
 
 struct Read {
     std::unique_ptr<LWObject> object;
@@ -36,19 +38,6 @@ Read read(const lwo::Object& object) { return read(lwo::assemble(object)); }
 
 const Tsurface& surface(const LWObject& object, int position) {
     return *static_cast<const Tsurface*>(object.surfaces.at(position)->getData());
-}
-
-// A unit square in the z = 0 plane as two triangles of surface "Skin".
-lwo::Object square() {
-    lwo::Object o;
-    o.addPoint(0, 0, 0);
-    o.addPoint(1, 0, 0);
-    o.addPoint(1, 1, 0);
-    o.addPoint(0, 1, 0);
-    o.setSurface(o.addTriangle(0, 1, 2), "Skin");
-    o.setSurface(o.addTriangle(0, 2, 3), "Skin");
-    o.addSurface("Skin");
-    return o;
 }
 
 // ---- What the reader keeps ----------------------------------------------------------------
@@ -75,7 +64,7 @@ TEST(LWOReader, KeepsPointsTrianglesTagsAndEverySurfaceParameter) {
     EXPECT_EQ(object.triangleCount, 2);
     EXPECT_FLOAT_EQ(object.points[2].x, 1.0f);
     EXPECT_FLOAT_EQ(object.points[2].y, 1.0f);
-    EXPECT_EQ(object.triangles[1].corner[2], 3u);
+    EXPECT_EQ(object.triangles[1].corner[1], 3u);
     EXPECT_EQ(object.triangles[1].tag, 0);
     ASSERT_EQ(object.tags.getCount(), 1);
     EXPECT_STREQ(object.tagName(0), "Skin");
@@ -198,12 +187,13 @@ TEST(LWOReader, PerCornerCoordinatesReachOnlyTheMapsReadBeforeThem) {
     Read r = read(lwo::assemble(chunks));
     ASSERT_TRUE(r.object) << r.error.message;
     const float* early = r.object->uvMap("early");
-    // Triangle 1 is (0, 2, 3): its corners get (0.1, 1 - 0.2), (0.3, 1 - 0.4), (0.5, 1 - 0.6).
+    // Triangle 1 is (0, 3, 2): its corners get (0.1, 1 - 0.2), (0.3, 1 - 0.4), (0.5, 1 - 0.6).
     EXPECT_FLOAT_EQ(early[0], 0.1f);
     EXPECT_FLOAT_EQ(early[1], 0.8f);
-    EXPECT_FLOAT_EQ(early[4], 0.3f);
-    EXPECT_FLOAT_EQ(early[6], 0.5f);
-    EXPECT_FLOAT_EQ(early[7], 0.4f);
+    EXPECT_FLOAT_EQ(early[6], 0.3f);
+    EXPECT_FLOAT_EQ(early[7], 0.6f);
+    EXPECT_FLOAT_EQ(early[4], 0.5f);
+    EXPECT_FLOAT_EQ(early[5], 0.4f);
     const float* later = r.object->uvMap("late");
     for (int i = 0; i < 8; ++i) EXPECT_EQ(later[i], 0.0f) << i;
 }

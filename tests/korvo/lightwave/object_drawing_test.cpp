@@ -8,6 +8,7 @@
 
 #include <stb/stb_image_write.h>
 
+#include "d3d7_fixture.h"
 #include "gfx/gfxcore.h"
 #include "gfx/indexbuffer.h"
 #include "lightwave/objectbuilder.h"
@@ -19,9 +20,7 @@ namespace {
 namespace lwo = content::lwo;
 using lightwave_test::square;
 
-struct Rgb {
-    int r, g, b;
-};
+using Rgb = d3d7_test::Color;
 
 class ObjectDrawing : public ::testing::Test {
 protected:
@@ -53,35 +52,8 @@ protected:
         gfx.device->EndScene();
     }
 
-    // The back buffer as 8-bit channels, top row first.
-    std::vector<Rgb> readBack() {
-        std::vector<Rgb> pixels;
-        LPDIRECTDRAWSURFACE7 target = nullptr;
-        if (gfx.device->GetRenderTarget(&target) != D3D_OK) return pixels;
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof d;
-        if (target->Lock(nullptr, &d, DDLOCK_READONLY | DDLOCK_WAIT, nullptr) == DD_OK) {
-            const DDPIXELFORMAT& f = d.ddpfPixelFormat;
-            auto channel = [](uint32_t p, DWORD mask) {
-                int shift = __builtin_ctz(mask);
-                uint32_t maximum = mask >> shift;
-                return int((((p & mask) >> shift) * 255 + maximum / 2) / maximum);
-            };
-            int bytes = int(f.dwRGBBitCount / 8);
-            width = int(d.dwWidth);
-            height = int(d.dwHeight);
-            for (DWORD y = 0; y < d.dwHeight; ++y)
-                for (DWORD x = 0; x < d.dwWidth; ++x) {
-                    const uint8_t* at = static_cast<const uint8_t*>(d.lpSurface) + y * d.lPitch + x * bytes;
-                    uint32_t p = 0;
-                    for (int i = 0; i < bytes; ++i) p |= uint32_t(at[i]) << (8 * i);
-                    pixels.push_back({channel(p, f.dwRBitMask), channel(p, f.dwGBitMask), channel(p, f.dwBBitMask)});
-                }
-            target->Unlock(nullptr);
-        }
-        target->Release();
-        return pixels;
-    }
+    // The back buffer, top row first; sets width and height.
+    std::vector<Rgb> readBack() { return d3d7_test::readRenderTarget(gfx.device, &width, &height); }
 
     // The first and last column of the middle row whose green is full, or (-1, -1).
     std::pair<int, int> litSpan() {

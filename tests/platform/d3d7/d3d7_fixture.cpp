@@ -135,7 +135,7 @@ void D3DTest::clear(D3DCOLOR color) {
     EXPECT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, color, 1.0f, 0), D3D_OK);
 }
 
-std::vector<Color> D3DTest::readBack() {
+std::vector<Color> readRenderTarget(LPDIRECT3DDEVICE7 device, int* width, int* height) {
     std::vector<Color> pixels;
     LPDIRECTDRAWSURFACE7 target = nullptr;
     if (device->GetRenderTarget(&target) != D3D_OK) return pixels;
@@ -156,11 +156,15 @@ std::vector<Color> D3DTest::readBack() {
                 for (int i = 0; i < bytes; ++i) p |= uint32_t(at[i]) << (8 * i);
                 pixels.push_back({channel(p, f.dwRBitMask), channel(p, f.dwGBitMask), channel(p, f.dwBBitMask)});
             }
+        if (width) *width = int(d.dwWidth);
+        if (height) *height = int(d.dwHeight);
         target->Unlock(nullptr);
     }
     target->Release();
     return pixels;
 }
+
+std::vector<Color> D3DTest::readBack() { return readRenderTarget(device); }
 
 Color D3DTest::pixel(int x, int y) {
     std::vector<Color> all = readBack();

@@ -41,6 +41,10 @@ struct PositionColorUV {   // D3DFVF_XYZ | D3DFVF_DIFFUSE | D3DFVF_TEX1
     float u, v;
 };
 
+// The device's render target (in its format, unpacked to 8 bits a channel), top row first, and
+// its size; empty when it cannot be read.
+std::vector<Color> readRenderTarget(LPDIRECT3DDEVICE7 device, int* width = nullptr, int* height = nullptr);
+
 D3DMATRIX identity();
 D3DMATRIX translation(float x, float y, float z);
 // Left-handed perspective projection (as the programs build it): depth 0 at `near`, 1 at `far`.
