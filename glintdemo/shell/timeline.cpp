@@ -98,7 +98,8 @@ void buildPartList() {
         {"freak.exp", false, 56.0f, 82.0f, 2.2f, true},
     };
     for (const PartDescription& d : descriptions) {
-        Scene* scene = Scene::load(d.member);
+        Scene* scene = new Scene(d.member);
+        scene->load();
         if (d.normalLines) scene->drawNormals = true;
         if (d.offset) partList.insert(new OffsetScenePart(d.start, d.end, d.rate, scene));
         else partList.insert(new ScaledScenePart(d.start, d.end, d.rate, scene));

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "exp_writer.h"
 #include "jpeg_writer.h"
 #include "mp3_writer.h"
 #include "support.h"
@@ -81,12 +82,15 @@ std::vector<uint8_t> wavesRaw(int across, int down) {
 }  // namespace
 
 void writeGlintFolder(const std::string& folder, const std::set<std::string>& missing, bool soundtrack,
-                      double seconds) {
+                      double seconds, const std::map<std::string, std::vector<uint8_t>>& replaced) {
     content::ZipWriter zip;
     auto add = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
-        if (!missing.count(name)) zip.add(name, bytes);
+        if (missing.count(name) || replaced.count(name)) return;
+        zip.add(name, bytes);
     };
-    const char* pictures[] = {"addict1.jpg", "kalju3512.jpg", "sc2.jpg", "sotku2.jpg", "d4_3.jpg", "square.jpg"};
+    for (const auto& [name, bytes] : replaced) zip.add(name, bytes);
+    const char* pictures[] = {"addict1.jpg",  "kalju3512.jpg", "sc2.jpg",          "sotku2.jpg",
+                              "d4_3.jpg",     "square.jpg",    "yellowshitred.jpg"};
     for (const char* name : pictures) add(name, flatJpeg(3, 200, 120, 40));
     for (const char* name : {"water2.jpg", "skymap.jpg"}) add(name, flatJpeg(3, 60, 140, 220));
     const char* greys[] = {"d4_1.jpg", "d2_2.jpg", "d2_3.jpg", "d4_4.jpg", "d4_22.jpg", "d5_2.jpg", "sunftext.jpg"};
@@ -101,6 +105,8 @@ void writeGlintFolder(const std::string& folder, const std::set<std::string>& mi
     add("back_gradient.jpg", bandsJpeg(40, 90, 250));
     add("s.raw", bannerRaw(250, 170, 40));
     add("sb.raw", bannerRaw(60, 140, 255));
+    for (const char* name : {"kurwa2_.exp", "kurwa.exp", "scene6.exp", "freak.exp", "nowheretorun.exp"})
+        add(name, content::exp::Writer().bytes());
     if (!zip.writeFile(folder + "/demo.dat")) throw std::runtime_error("cannot write demo.dat");
     if (soundtrack) {
         std::vector<uint8_t> mp3;

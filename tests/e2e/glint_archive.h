@@ -3,14 +3,18 @@
 // shows them, a soft dot, banded pictures, lettered banners and wavy height maps.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
 // Writes <folder>/demo.dat, leaving out the members named in `missing`; with `soundtrack`
-// also <folder>/soundtrack.mp3 (a quiet tone of `seconds`).
+// also <folder>/soundtrack.mp3 (a quiet tone of `seconds`). The show's scenes are empty ones
+// unless `replaced` gives a member's bytes (which may also add members of other names).
 void writeGlintFolder(const std::string& folder, const std::set<std::string>& missing = {}, bool soundtrack = false,
-                      double seconds = 2.0);
+                      double seconds = 2.0, const std::map<std::string, std::vector<uint8_t>>& replaced = {});
 
 }  // namespace testing_support

@@ -105,9 +105,11 @@ TEST_F(Glintdemo, LoadsItsThirteenTexturesInOrderWithTheirFormats) {
     const std::string banner = "glTexImage2D(0x0DE1, 0, 6407, 512, 128, 0, 0x1907, 0x1401, ptr)";
     // The thirteen of the timeline; the height fields' two pairs and the banner's two raw
     // pictures loaded by the effects' set-ups; the particle worlds' "sotku2.jpg", "water2.jpg"
-    // and "skymap.jpg"; then "square.jpg".
+    // and "skymap.jpg"; the run-scene's "yellowshitred.jpg", "sotku2.jpg" and "sc2.jpg"; then
+    // "square.jpg".
     EXPECT_EQ(images, (std::vector<std::string>{rgb, rgb, rgb, rgb, grey4, grey4, grey4, grey4, grey4, grey4, rgb,
-                                                grey, grey, rgb, rgb, rgb, rgb, banner, banner, rgb, rgb, rgb, rgb}));
+                                                grey, grey, rgb, rgb, rgb, rgb, banner, banner, rgb, rgb, rgb, rgb,
+                                                rgb, rgb, rgb}));
 }
 
 TEST_F(Glintdemo, EnterMovesTheClockFiveSeconds) {
