@@ -164,8 +164,7 @@ struct MeshRecord {
     size_t offset;
 };
 
-void readMesh(Scene& scene, ExportBytes& in, std::vector<MeshRecord>& records) {
-    size_t start = in.offset();
+void readMesh(Scene& scene, ExportBytes& in, size_t start, std::vector<MeshRecord>& records) {
     auto mesh = std::make_unique<MeshObject>();
     mesh->name = lowerCase(in.name());
     mesh->identifier = in.integer();
@@ -381,10 +380,11 @@ int ExportReader::read(Scene& scene, const uint8_t* data, size_t size) {
     std::vector<MeshRecord> records;
     try {
         while (in.remaining() > 0) {
+            size_t start = in.offset();
             int32_t type = in.integer();
             in.check();
             switch (type) {
-            case recordMesh: readMesh(scene, in, records); break;
+            case recordMesh: readMesh(scene, in, start, records); break;
             case recordCamera: readCamera(scene, in); break;
             case recordLight: readLight(scene, in); break;
             case recordNullObject: readNullObject(scene, in); break;

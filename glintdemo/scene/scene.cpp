@@ -21,8 +21,8 @@ SceneDisplayState sceneDisplay;
 namespace {
 
 // Ends the show over a scene member that cannot be used, the way a missing member does.
-[[noreturn]] void refuse(const char* member, const std::string& reason) {
-    std::string text = std::string(member) + ": " + reason;
+[[noreturn]] void refuse(const std::string& member, const std::string& reason) {
+    std::string text = member + ": " + reason;
     MessageBoxA(nullptr, text.c_str(), "broken scene", MB_ICONERROR);
     std::exit(0);
 }
@@ -69,7 +69,7 @@ void Camera::setFieldOfView(float radians) {
     screenScaleY = float(cotangent * screenHeight * 0.5 / aspect);
 }
 
-Scene::Scene(const char* name) { std::strncpy(fileName, name, sizeof fileName - 1); }
+Scene::Scene(const char* name) : fileName(name) {}
 
 Scene::~Scene() = default;
 
@@ -88,8 +88,8 @@ Scene::Kind Scene::kindOf(const char* name) {
 }
 
 Scene::Kind Scene::load() {
-    kind = kindOf(fileName);
-    std::vector<uint8_t> bytes = readWholeMember(fileName);
+    kind = kindOf(fileName.c_str());
+    std::vector<uint8_t> bytes = readWholeMember(fileName.c_str());
     if (kind == Exp) {
         ExportReader reader;
         if (reader.read(*this, bytes.data(), bytes.size())) refuse(fileName, reader.error());

@@ -195,7 +195,7 @@ public:
     Material* findMaterial(const char* name);
     MeshObject* findMesh(const std::string& lowerName);
 
-    char fileName[33] = {};
+    std::string fileName;            // the archive member, as given
     Kind kind = None;
     std::vector<std::unique_ptr<MeshObject>> meshes;
     std::vector<std::unique_ptr<Camera>> cameras;
