@@ -1,6 +1,7 @@
 #include "glint_archive.h"
 
 #include <cmath>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -116,6 +117,17 @@ void writeGlintFolder(const std::string& folder, const std::set<std::string>& mi
             throw std::runtime_error("cannot encode the soundtrack: " + error);
         writeFile(folder + "/soundtrack.mp3", std::string(mp3.begin(), mp3.end()));
     }
+}
+
+std::vector<std::string> traceFrame(const std::string& trace, int frame) {
+    std::vector<std::string> current;
+    std::istringstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        if (line == "-- frame " + std::to_string(frame)) return current;
+        if (line.rfind("-- frame ", 0) == 0) current.clear();
+        else current.push_back(line);
+    }
+    return {};
 }
 
 }  // namespace testing_support

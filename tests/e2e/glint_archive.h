@@ -17,4 +17,7 @@ namespace testing_support {
 void writeGlintFolder(const std::string& folder, const std::set<std::string>& missing = {}, bool soundtrack = false,
                       double seconds = 2.0, const std::map<std::string, std::vector<uint8_t>>& replaced = {});
 
+// The lines of one frame of a DEMO_GL_TRACE file (without its "-- frame N" line).
+std::vector<std::string> traceFrame(const std::string& trace, int frame);
+
 }  // namespace testing_support

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,18 +14,6 @@ namespace {
 using namespace testing_support;
 
 std::string glintdemo() { return binDir() + "/glintdemo"; }
-
-// The lines of one frame of a DEMO_GL_TRACE file.
-std::vector<std::string> traceFrame(const std::string& trace, int frame) {
-    std::vector<std::string> lines, current;
-    std::istringstream in(trace);
-    for (std::string line; std::getline(in, line);) {
-        if (line == "-- frame " + std::to_string(frame)) return current;
-        if (line.rfind("-- frame ", 0) == 0) current.clear();
-        else current.push_back(line);
-    }
-    return {};
-}
 
 // The alpha of the last glColor4f of a frame: the beat flash, drawn last.
 float lastAlpha(const std::vector<std::string>& frame) {
