@@ -101,7 +101,7 @@ TEST_F(SceneUpdate, RollTurnsTheViewAboutItsAxis) {
 TEST_F(SceneUpdate, OnlyTheFirstCameraFindsItsTargetAndAMissingOneKeepsTheView) {
     exp::Writer writer;
     writer.add(null("Target", 0, 0, 0));
-    writer.add(camera(0, -10, 0, "Nowhere"));
+    writer.add(camera(0, -10, 0, "target"));   // names compare in their letter case
     writer.add(camera(0, -10, 0, "Target"));
     auto scene = readScene(writer);
     EXPECT_EQ(scene->cameras[0]->target, nullptr);
