@@ -44,11 +44,7 @@ double millisecondsSince(Clock::time_point start) {
 // circling them and a light; the first material textured.
 std::vector<uint8_t> standInScene(int tori, int rings, int sides) {
     exp::Writer w;
-    exp::Material m;
-    m.name = "Material #1";
-    m.texture = "bench.jpg";
-    m.opacity = exp::still(1);
-    w.add(m);
+    w.add(exp::material("Material #1", "bench.jpg"));
     for (int i = 0; i < tori; ++i) {
         exp::Mesh t = exp::torus("Torus" + std::to_string(i), 600, 200, rings, sides);
         float a = 6.2831853f * float(i) / float(tori);
@@ -62,23 +58,15 @@ std::vector<uint8_t> standInScene(int tori, int rings, int sides) {
         t.material = 0;
         w.add(t);
     }
-    exp::NullObject target;
-    target.name = "Target";
-    target.position = exp::still(0, 0, 0);
-    w.add(target);
-    exp::Camera c;
-    c.name = "Camera";
-    c.target = "Target";
+    w.add(exp::nullObject("Target", 0, 0, 0));
+    exp::Camera c = exp::camera("Camera", "Target", 0, 0, 0, 0.9f);
+    c.position.clear();
     for (int k = 0; k <= 8; ++k) {
         float a = 6.2831853f * float(k) / 8.0f;
         c.position.push_back(exp::VectorKey{float(k) * 150.0f, 5000 * std::cos(a), 5000 * std::sin(a), 1500});
     }
-    c.fieldOfView = exp::still(0.9f);
     w.add(c);
-    exp::Light light;
-    light.name = "Light";
-    light.position = exp::still(0, -3000, 4000);
-    w.add(light);
+    w.add(exp::light("Light", 0, -3000, 4000));
     return w.bytes();
 }
 

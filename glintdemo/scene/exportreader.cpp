@@ -69,57 +69,49 @@ private:
     assets::ByteReader bytes_;
 };
 
-// A vector track of `count` keys: x, y, z, tension, continuity, bias, frame. Null when it has
-// no keys.
+// A track of `count` keys of `keySize` bytes, each read by `readKey`; null when it has no keys.
+template <typename Track, typename ReadKey>
+std::unique_ptr<Track> track(ExportBytes& in, size_t keySize, const char* what, ReadKey readKey) {
+    int32_t count = in.integer();
+    in.check();
+    in.expect(count, keySize, what);
+    if (count == 0) return nullptr;
+    auto made = std::make_unique<Track>(count);
+    for (auto& key : made->keys) readKey(key);
+    made->prepare();
+    return made;
+}
+
+template <typename Key>
+void readShape(ExportBytes& in, Key& key) {
+    key.tension = in.real();
+    key.continuity = in.real();
+    key.bias = in.real();
+    key.frame = in.real();
+}
+
+// Keys of x, y, z, tension, continuity, bias, frame.
 std::unique_ptr<VectorTrack> vectorTrack(ExportBytes& in) {
-    int32_t count = in.integer();
-    in.check();
-    in.expect(count, 28, "vector keys");
-    if (count == 0) return nullptr;
-    auto track = std::make_unique<VectorTrack>(count);
-    for (VectorKey& key : track->keys) {
+    return track<VectorTrack>(in, 28, "vector keys", [&](VectorKey& key) {
         for (float& v : key.value) v = in.real();
-        key.tension = in.real();
-        key.continuity = in.real();
-        key.bias = in.real();
-        key.frame = in.real();
-    }
-    track->prepare();
-    return track;
+        readShape(in, key);
+    });
 }
 
+// Keys of w, x, y, z, tension, continuity, bias, frame.
 std::unique_ptr<RotationTrack> rotationTrack(ExportBytes& in) {
-    int32_t count = in.integer();
-    in.check();
-    in.expect(count, 32, "rotation keys");
-    if (count == 0) return nullptr;
-    auto track = std::make_unique<RotationTrack>(count);
-    for (RotationKey& key : track->keys) {
-        key.q.w = in.real();
-        key.q.x = in.real();
-        key.q.y = in.real();
-        key.q.z = in.real();
-        key.tension = in.real();
-        key.continuity = in.real();
-        key.bias = in.real();
-        key.frame = in.real();
-    }
-    track->prepare();
-    return track;
+    return track<RotationTrack>(in, 32, "rotation keys", [&](RotationKey& key) {
+        for (float* v : {&key.q.w, &key.q.x, &key.q.y, &key.q.z}) *v = in.real();
+        readShape(in, key);
+    });
 }
 
+// Keys of frame, value.
 std::unique_ptr<Envelope> envelope(ExportBytes& in) {
-    int32_t count = in.integer();
-    in.check();
-    in.expect(count, 8, "envelope keys");
-    if (count == 0) return nullptr;
-    auto track = std::make_unique<Envelope>(count);
-    for (EnvelopeKey& key : track->keys) {
+    return track<Envelope>(in, 8, "envelope keys", [&](EnvelopeKey& key) {
         key.frame = in.real();
         key.value = in.real();
-    }
-    track->prepare();
-    return track;
+    });
 }
 
 // The transform of the first mesh read so far whose identifier is `identifier`, or null.

@@ -1,5 +1,6 @@
 #include "scene/tracks.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/mesh.h"
@@ -72,6 +73,20 @@ bool opposite(const Quaternion& a, const Quaternion& b) {
 }
 
 float clampCosine(float c) { return c > 1 ? 1 : (c < -1 ? -1 : c); }
+
+// Tracks of no key keep their value, of one key take it (through `single`); otherwise finds
+// and stores the segment of `time` and returns true.
+template <typename Track, typename Single>
+bool locate(Track& track, float time, Segment& s, Single single) {
+    if (track.keys.empty()) return false;
+    if (track.keys.size() == 1) {
+        single(track.keys[0]);
+        return false;
+    }
+    s = findSegment(track.keys, time);
+    track.segment = s.index;
+    return true;
+}
 
 }  // namespace
 
@@ -149,13 +164,8 @@ void VectorTrack::prepare() {
 }
 
 void VectorTrack::evaluate(float time) {
-    if (keys.empty()) return;
-    if (keys.size() == 1) {
-        for (int c = 0; c < 3; ++c) value[c] = keys[0].value[c];
-        return;
-    }
-    Segment s = findSegment(keys, time);
-    segment = s.index;
+    Segment s;
+    if (!locate(*this, time, s, [&](const VectorKey& k) { std::copy(k.value, k.value + 3, value); })) return;
     const VectorKey& a = keys[size_t(s.index)];
     const VectorKey& b = keys[size_t(s.index) + 1];
     Hermite h(s.u);
@@ -171,13 +181,8 @@ void Envelope::prepare() {
 }
 
 void Envelope::evaluate(float time) {
-    if (keys.empty()) return;
-    if (keys.size() == 1) {
-        value = keys[0].value;
-        return;
-    }
-    Segment s = findSegment(keys, time);
-    segment = s.index;
+    Segment s;
+    if (!locate(*this, time, s, [&](const EnvelopeKey& k) { value = k.value; })) return;
     const EnvelopeKey& a = keys[size_t(s.index)];
     const EnvelopeKey& b = keys[size_t(s.index) + 1];
     Hermite h(s.u);
@@ -185,13 +190,8 @@ void Envelope::evaluate(float time) {
 }
 
 void Envelope::evaluateLinear(float time) {
-    if (keys.empty()) return;
-    if (keys.size() == 1) {
-        value = keys[0].value;
-        return;
-    }
-    Segment s = findSegment(keys, time);
-    segment = s.index;
+    Segment s;
+    if (!locate(*this, time, s, [&](const EnvelopeKey& k) { value = k.value; })) return;
     value = (1 - s.u) * keys[size_t(s.index)].value + s.u * keys[size_t(s.index) + 1].value;
 }
 
@@ -236,13 +236,8 @@ void RotationTrack::prepare() {
 }
 
 void RotationTrack::evaluate(float time) {
-    if (keys.empty()) return;
-    if (keys.size() == 1) {
-        value = keys[0].q;
-        return;
-    }
-    Segment s = findSegment(keys, time);
-    segment = s.index;
+    Segment s;
+    if (!locate(*this, time, s, [&](const RotationKey& k) { value = k.q; })) return;
     const RotationKey& a = keys[size_t(s.index)];
     const RotationKey& b = keys[size_t(s.index) + 1];
     float delta = 2 * std::acos(clampCosine(b.q.w)) - 2 * std::acos(clampCosine(a.q.w));

@@ -34,17 +34,8 @@ std::vector<uint8_t> checkerJpeg() {
 // green box floats before the big one, high up (z is up).
 std::vector<uint8_t> boxScene() {
     exp::Writer writer;
-    exp::Material m;
-    m.name = "Material #1";
-    m.texture = "Checker.JPG";
-    m.diffuse = exp::still(1, 1, 1);
-    m.opacity = exp::still(1);
-    writer.add(m);
-    exp::Material green;
-    green.name = "Green";
-    green.diffuse = exp::still(0, 1, 0);
-    green.opacity = exp::still(1);
-    writer.add(green);
+    writer.add(exp::material("Material #1", "Checker.JPG"));
+    writer.add(exp::material("Green", "", 0, 1, 0));
     exp::Mesh box = exp::box("Box01", 60, 60, 60);
     box.material = 0;
     writer.add(box);
@@ -52,20 +43,9 @@ std::vector<uint8_t> boxScene() {
     lid.material = 1;
     lid.position = exp::still(0, -150, 40);
     writer.add(lid);
-    exp::NullObject target;
-    target.name = "Target";
-    target.position = exp::still(0, 0, 0);
-    writer.add(target);
-    exp::Camera camera;
-    camera.name = "Camera01";
-    camera.target = "Target";
-    camera.position = exp::still(0, -300, 0);
-    camera.fieldOfView = exp::still(0.8f);
-    writer.add(camera);
-    exp::Light light;
-    light.name = "Light01";
-    light.position = exp::still(0, -400, 0);
-    writer.add(light);
+    writer.add(exp::nullObject("Target", 0, 0, 0));
+    writer.add(exp::camera("Camera01", "Target", 0, -300, 0, 0.8f));
+    writer.add(exp::light("Light01", 0, -400, 0));
     return writer.bytes();
 }
 
@@ -176,24 +156,12 @@ TEST_F(GlintScene, ABrokenSceneStopsTheShowNamingTheMember) {
 // "nowheretorun.exp": one box with a textured first material, a camera and a light.
 std::vector<uint8_t> runScene() {
     exp::Writer writer;
-    exp::Material m;
-    m.name = "Floor";
-    m.texture = "sotku2.jpg";
-    m.opacity = exp::still(1);
-    writer.add(m);
+    writer.add(exp::material("Floor", "sotku2.jpg"));
     exp::Mesh box = exp::box("Block", 40, 40, 40);
     box.material = 0;
     writer.add(box);
-    exp::NullObject target;
-    target.name = "Target";
-    target.position = exp::still(0, 0, 0);
-    writer.add(target);
-    exp::Camera camera;
-    camera.name = "Camera";
-    camera.target = "Target";
-    camera.position = exp::still(0, -400, 0);
-    camera.fieldOfView = exp::still(0.8f);
-    writer.add(camera);
+    writer.add(exp::nullObject("Target", 0, 0, 0));
+    writer.add(exp::camera("Camera", "Target", 0, -400, 0, 0.8f));
     return writer.bytes();
 }
 

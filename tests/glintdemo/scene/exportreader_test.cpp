@@ -168,13 +168,8 @@ TEST_F(ExportFiles, TracksOfOneKeyAreStoredAndOfTwoKept) {
     m.colour1 = {exp::VectorKey{0, 1, 1, 1}, exp::VectorKey{5, 0, 0, 0}};
     m.opacity = exp::still(0.4f);
     w.add(m);
-    exp::Light light;
-    light.name = "Lamp";
-    light.position = exp::still(1, 2, 3);
-    w.add(light);
-    exp::Camera camera;
-    camera.name = "Cam";
-    camera.fieldOfView = exp::still(0.5f);
+    w.add(exp::light("Lamp", 1, 2, 3));
+    exp::Camera camera = exp::camera("Cam", "", 0, 0, 0, 0.5f);
     camera.roll = {{0, 0}, {10, 1}};
     w.add(camera);
     Read r = read(w.bytes());
@@ -202,29 +197,16 @@ TEST_F(ExportFiles, TracksOfOneKeyAreStoredAndOfTwoKept) {
 // A scene with a record of every kind.
 exp::Writer everyRecord() {
     exp::Writer w;
-    exp::Material m;
-    m.name = "m";
-    m.texture = "t.jpg";
+    exp::Material m = exp::material("m", "t.jpg");
     m.opacity = {{0, 1}, {10, 0}};
     w.add(m);
     exp::Mesh box = exp::box("Box", 1, 2, 3);
     box.material = 0;
     box.rotation = {exp::RotationKey{}, exp::RotationKey{10, 0.7071f, 0, 0, 0.7071f}};
     w.add(box);
-    exp::NullObject n;
-    n.name = "Target";
-    n.position = exp::still(0, 0, 0);
-    w.add(n);
-    exp::Camera c;
-    c.name = "Cam";
-    c.target = "Target";
-    c.position = exp::still(0, -10, 0);
-    c.fieldOfView = exp::still(0.8f);
-    w.add(c);
-    exp::Light l;
-    l.name = "Lamp";
-    l.position = exp::still(0, 0, 10);
-    w.add(l);
+    w.add(exp::nullObject("Target", 0, 0, 0));
+    w.add(exp::camera("Cam", "Target", 0, -10, 0, 0.8f));
+    w.add(exp::light("Lamp", 0, 0, 10));
     return w;
 }
 

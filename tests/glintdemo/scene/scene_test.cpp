@@ -38,20 +38,10 @@ void expectPoint(const std::array<float, 3>& got, const std::array<float, 3>& ex
 }
 
 exp::Camera camera(float x, float y, float z, const std::string& target = "Target") {
-    exp::Camera c;
-    c.name = "Camera01";
-    c.target = target;
-    c.position = exp::still(x, y, z);
-    c.fieldOfView = exp::still(0.8f);
-    return c;
+    return exp::camera("Camera01", target, x, y, z, 0.8f);
 }
 
-exp::NullObject null(const std::string& name, float x, float y, float z) {
-    exp::NullObject n;
-    n.name = name;
-    n.position = exp::still(x, y, z);
-    return n;
-}
+exp::NullObject null(const std::string& name, float x, float y, float z) { return exp::nullObject(name, x, y, z); }
 
 class SceneUpdate : public ::testing::Test {
 protected:
@@ -120,16 +110,10 @@ TEST_F(SceneUpdate, OnlyTheFirstCameraFindsItsTargetAndAMissingOneKeepsTheView) 
 // A textured and an untextured box, 20 units apart on x.
 exp::Writer litScene(bool withLight) {
     exp::Writer writer;
-    exp::Material textured;
-    textured.name = "Textured";
-    textured.texture = "a.jpg";
-    textured.diffuse = exp::still(0.5f, 0.5f, 0.5f);
+    exp::Material textured = exp::material("Textured", "a.jpg", 0.5f, 0.5f, 0.5f);
     textured.opacity = exp::still(0.8f);
     writer.add(textured);
-    exp::Material plain;
-    plain.name = "Plain";
-    plain.diffuse = exp::still(1.0f, 0.5f, 0.25f);
-    writer.add(plain);
+    writer.add(exp::material("Plain", "", 1.0f, 0.5f, 0.25f));
     exp::Mesh a = exp::box("A", 1, 1, 1);
     a.material = 0;
     writer.add(a);
@@ -139,12 +123,7 @@ exp::Writer litScene(bool withLight) {
     writer.add(b);
     writer.add(null("Target", 0, 0, 0));
     writer.add(camera(0, -50, 0));
-    if (withLight) {
-        exp::Light light;
-        light.name = "Light";
-        light.position = exp::still(0, 0, 100);
-        writer.add(light);
-    }
+    if (withLight) writer.add(exp::light("Light", 0, 0, 100));
     return writer;
 }
 

@@ -8,7 +8,7 @@ namespace content::exp {
 
 namespace {
 
-enum RecordType : int32_t { mesh = 1, camera = 2, light = 3, nullObject = 5, material = 10 };
+enum RecordType : int32_t { meshRecord = 1, cameraRecord = 2, lightRecord = 3, nullRecord = 5, materialRecord = 10 };
 
 }  // namespace
 
@@ -59,7 +59,7 @@ void Writer::add(const Mesh& m) {
     if (!m.textureCoordinates.empty() && m.textureFaces.size() != m.faces.size())
         throw std::invalid_argument("mesh " + m.name + ": one texture face is needed for every face");
     offsets_.push_back(bytes_.size());
-    integer(mesh);
+    integer(meshRecord);
     name(m.name);
     integer(m.identifier);
     integer(int32_t(m.vertices.size()));
@@ -84,7 +84,7 @@ void Writer::add(const Mesh& m) {
 
 void Writer::add(const Camera& c) {
     offsets_.push_back(bytes_.size());
-    integer(camera);
+    integer(cameraRecord);
     name(c.name);
     name(c.target);
     integer(c.identifier);
@@ -96,7 +96,7 @@ void Writer::add(const Camera& c) {
 
 void Writer::add(const Light& l) {
     offsets_.push_back(bytes_.size());
-    integer(light);
+    integer(lightRecord);
     name(l.name);
     integer(l.identifier);
     integer(l.parentIdentifier);
@@ -106,7 +106,7 @@ void Writer::add(const Light& l) {
 
 void Writer::add(const NullObject& n) {
     offsets_.push_back(bytes_.size());
-    integer(nullObject);
+    integer(nullRecord);
     name(n.name);
     integer(n.identifier);
     integer(n.parentIdentifier);
@@ -115,7 +115,7 @@ void Writer::add(const NullObject& n) {
 
 void Writer::add(const Material& m) {
     offsets_.push_back(bytes_.size());
-    integer(material);
+    integer(materialRecord);
     name(m.name);
     name(m.texture);
     track(m.offsetU);
@@ -199,5 +199,37 @@ std::vector<VectorKey> still(float x, float y, float z) {
 }
 
 std::vector<EnvelopeKey> still(float value) { return {EnvelopeKey{0, value}}; }
+
+NullObject nullObject(const std::string& name, float x, float y, float z) {
+    NullObject n;
+    n.name = name;
+    n.position = still(x, y, z);
+    return n;
+}
+
+Light light(const std::string& name, float x, float y, float z) {
+    Light l;
+    l.name = name;
+    l.position = still(x, y, z);
+    return l;
+}
+
+Camera camera(const std::string& name, const std::string& target, float x, float y, float z, float fieldOfView) {
+    Camera c;
+    c.name = name;
+    c.target = target;
+    c.position = still(x, y, z);
+    c.fieldOfView = still(fieldOfView);
+    return c;
+}
+
+Material material(const std::string& name, const std::string& texture, float r, float g, float b) {
+    Material m;
+    m.name = name;
+    m.texture = texture;
+    m.diffuse = still(r, g, b);
+    m.opacity = still(1);
+    return m;
+}
 
 }  // namespace content::exp

@@ -124,4 +124,13 @@ Mesh torus(const std::string& name, float radius, float tubeRadius, int rings, i
 std::vector<VectorKey> still(float x, float y, float z);
 std::vector<EnvelopeKey> still(float value);
 
+// Items standing still at (x, y, z).
+NullObject nullObject(const std::string& name, float x, float y, float z);
+Light light(const std::string& name, float x, float y, float z);
+// A camera standing still at (x, y, z), looking at the null object named `target`, with a
+// horizontal field of view of `fieldOfView` radians.
+Camera camera(const std::string& name, const std::string& target, float x, float y, float z, float fieldOfView);
+// An opaque material of a diffuse colour, with a picture when `texture` is not empty.
+Material material(const std::string& name, const std::string& texture, float r = 1, float g = 1, float b = 1);
+
 }  // namespace content::exp
