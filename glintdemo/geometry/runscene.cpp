@@ -68,6 +68,14 @@ void createRunSceneHolder() {
     runSceneHolder->textures[3] = loadTexture("sc2.jpg", GL_RGB, false);
 }
 
+void destroyRunScene() {
+    if (runSceneHolder) delete runSceneHolder->scene;
+    delete runSceneHolder;
+    runSceneHolder = nullptr;
+    delete streamerSet;
+    streamerSet = nullptr;
+}
+
 namespace {
 
 void runScenePart(RunSceneHolder& holder, float lt, int variant, float rate) {

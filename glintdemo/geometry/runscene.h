@@ -25,6 +25,9 @@ struct StreamerSet {
 extern RunSceneHolder* runSceneHolder;
 extern StreamerSet* streamerSet;
 
+// Frees the holder with its scene, and the streamer set (the textures stay).
+void destroyRunScene();
+
 // The keys of streamer `index` (0 to 31) with the wander g; frames 0 to 4 (for tests).
 void setStreamerKeys(StreamerSet& set, int index, float g);
 // One jitter offset pair from three steps of the phase: x then y, each in [-40, 40].

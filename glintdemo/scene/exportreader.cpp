@@ -15,8 +15,9 @@
 
 namespace {
 
-// Pictures loaded for materials, found again by their lower-case names.
-std::vector<Texture*> materialPictures;
+// Pictures loaded for materials, found again by their lower-case names; they live until the
+// process ends.
+std::vector<std::unique_ptr<Texture>> materialPictures;
 
 std::string lowerCase(std::string s) {
     for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -356,12 +357,11 @@ void finish(Scene& scene, const std::vector<MeshRecord>& records) {
 }  // namespace
 
 Texture* loadMaterialPicture(const char* lowerName) {
-    for (Texture* texture : materialPictures)
-        if (std::strcmp(texture->name, lowerName) == 0) return texture;
+    for (const auto& texture : materialPictures)
+        if (std::strcmp(texture->name, lowerName) == 0) return texture.get();
     if (!std::strstr(lowerName, ".jpg")) return nullptr;
-    Texture* texture = loadTexture(lowerName, GL_RGB, false);
-    materialPictures.push_back(texture);
-    return texture;
+    materialPictures.emplace_back(loadTexture(lowerName, GL_RGB, false));
+    return materialPictures.back().get();
 }
 
 int ExportReader::read(Scene& scene, const uint8_t* data, size_t size) {

@@ -72,7 +72,12 @@ bool opposite(const Quaternion& a, const Quaternion& b) {
     return l != 0 && dot4(a, b) / l < 0;
 }
 
-float clampCosine(float c) { return c > 1 ? 1 : (c < -1 ? -1 : c); }
+// A cosine for acos: within [-1, 1] (rounding can leave a unit quaternion's w just outside), and
+// 1 for a quaternion that is not a number.
+float clampCosine(float c) {
+    if (std::isnan(c)) return 1;
+    return c > 1 ? 1 : (c < -1 ? -1 : c);
+}
 
 // Tracks of no key keep their value, of one key take it (through `single`); otherwise finds
 // and stores the segment of `time` and returns true.

@@ -6,6 +6,7 @@
 #include "assets/picture.h"
 #include "effects/effects.h"
 #include "geometry/mesh.h"
+#include "geometry/runscene.h"
 #include "geometry/tubes.h"
 #include "shell/beattable.h"
 #include "shell/demowindow.h"
@@ -128,6 +129,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_DESTROY:
         stopMusic();
         destroyMeshes();
+        destroyRunScene();
         closeArchives();
         PostQuitMessage(0);
         return 0;
