@@ -104,11 +104,10 @@ TEST_F(GlintScene, AFrameSetsTheCameraThenDrawsNearestFirstThenTheNormals) {
     std::vector<std::string> frame = traceFrame(readFile(dir.file("trace.txt")), 22);
     ASSERT_FALSE(frame.empty());
     // The projection of a 0.8 radian field of view, turned to look along -z.
-    long frustum = find(frame, "glFrustum(");
+    long frustum = find(frame, "glFrustum(-0.4227932393550873, 0.4227932393550873, -0.31709492206573486, "
+                               "0.31709492206573486, 1, 10000)");
     ASSERT_GE(frustum, 2);
     EXPECT_EQ(frame[size_t(frustum) - 2], "glMatrixMode(0x1701)");
-    EXPECT_EQ(frame[size_t(frustum)],
-              "glFrustum(-0.4227932393550873, 0.4227932393550873, -0.31709492206573486, 0.31709492206573486, 1, 10000)");
     EXPECT_EQ(frame[size_t(frustum) + 1], "glScalef(1, -1, -1)");
     EXPECT_EQ(frame[size_t(frustum) + 2], "glMatrixMode(0x1700)");
     // The small box, 150 units ahead, is drawn before the big one, 300 units ahead; both opaque,
