@@ -106,14 +106,7 @@ void openContext() {
         std::fprintf(stderr, "bench-scene: no OpenGL context\n");
         std::exit(1);
     }
-    TextureFunctions t;
-    t.genTextures = glGenTextures;
-    t.bindTexture = glBindTexture;
-    t.pixelStorei = glPixelStorei;
-    t.texParameteri = glTexParameteri;
-    t.texImage2D = glTexImage2D;
-    t.getError = glGetError;
-    setTextureFunctions(t);
+    handTexturesTheirFunctions();
     glViewport(0, 0, 640, 480);
 }
 
@@ -153,7 +146,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    if (archive.empty()) archive = writeStandIns();
+    const bool standIns = archive.empty();
+    if (standIns) archive = writeStandIns();
     if (!addArchive(archive.c_str())) {
         std::fprintf(stderr, "bench-scene: cannot open %s\n", archive.c_str());
         return 1;
@@ -177,6 +171,11 @@ int main(int argc, char** argv) {
     std::printf("load %-18s %8.1f ms  %6d faces (with its three textures)\n", "nowheretorun.exp",
                 millisecondsSince(start), facesOf(*runSceneHolder->scene));
     for (int i : {0, 1, 3}) loads[i].scene->drawNormals = true;
+    closeArchives();
+    if (standIns) {   // everything is loaded: the stand-ins go
+        std::remove(archive.c_str());
+        rmdir(archive.substr(0, archive.rfind('/')).c_str());
+    }
 
     ScaledScenePart kurwa2(56, 82, 0.86f, loads[0].scene), freak(56, 82, 2.2f, loads[3].scene);
     ScaledScenePart kurwa(82, 122, 0.56f, loads[1].scene);
