@@ -6,7 +6,8 @@ namespace gl_standin {
 struct Entry {
     const char* name;
     void* system;   // the system OpenGL's function
-    void* traced;   // records the call in the trace, then calls the system's
+    void* traced;   // records the call in the trace, then calls the scaled or the system's
+    void* scaled;   // for calls that deal in pixels: draws at the render scale; else null
 };
 
 // All 336 entry points of OpenGL 1.1, in alphabetical order (generated).

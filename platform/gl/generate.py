@@ -5,13 +5,24 @@ Reads the declarations that come before the header's "OpenGL 1.2" section (the 3
 points of OpenGL 1.1, their types and constants) and writes:
   <out>/include/GL/gl.h   what programs include: types, constants and one PFNGL...PROC pointer
                           type per entry point; no prototypes, since programs bind by name
-  <out>/gl_entries.cpp    the entry table: name, the system's function, and a wrapper that
-                          records the call in the trace before making it
+  <out>/gl_entries.cpp    the entry table: name, the system's function, a wrapper that
+                          records the call in the trace before making it, and for the calls
+                          that deal in pixels the version that draws at the render scale
   <out>/gl11_names.txt    the 336 names in alphabetical order
 """
 import re
 import sys
 from pathlib import Path
+
+# The calls that take or give sizes and positions in pixels, or read or write pixels of the
+# back buffer: scaled.cpp has a version of each for a back buffer drawn at n times the
+# program's size.
+SCALED = {
+    'glBitmap', 'glCopyPixels', 'glCopyTexImage1D', 'glCopyTexImage2D', 'glCopyTexSubImage1D',
+    'glCopyTexSubImage2D', 'glDrawPixels', 'glGetBooleanv', 'glGetDoublev', 'glGetFloatv',
+    'glGetIntegerv', 'glLineStipple', 'glLineWidth', 'glPointSize', 'glPolygonOffset',
+    'glReadPixels', 'glScissor', 'glViewport',
+}
 
 VECTOR_SUFFIX = re.compile(r'([234])(b|s|i|f|d|ub|us|ui)v$')
 
@@ -145,21 +156,32 @@ def write_entries(path, functions):
         '#include "trace.h"',
         '',
         'namespace gl_standin {',
+        'namespace scaled {',
+        '',
+    ]
+    for ret, name, params in functions:
+        if name in SCALED:
+            plist = ', '.join(f'{t} {n}' for t, n in params) or 'void'
+            out.append(f'{ret} APIENTRY {name}({plist});')
+    out += [
+        '',
+        '}  // namespace scaled',
         'namespace {',
         '',
     ]
     for ret, name, params in functions:
         plist = ', '.join(f'{t} {n}' for t, n in params) or 'void'
         args = ', '.join(n for _, n in params)
+        call = f'scaled::{name}' if name in SCALED else f'::{name}'
         body = []
         if ret == 'void':
             body.append('    if (trace::recording()) {')
             body.append(f'        trace::Line line("{name}");')
             body += [f'        {formatter(t, n, name)};' for t, n in params]
             body.append('    }')
-            body.append(f'    ::{name}({args});')
+            body.append(f'    {call}({args});')
         else:
-            body.append(f'    {ret} result = ::{name}({args});')
+            body.append(f'    {ret} result = {call}({args});')
             body.append('    if (trace::recording()) {')
             body.append(f'        trace::Line line("{name}");')
             body += [f'        {formatter(t, n, name)};' for t, n in params]
@@ -174,7 +196,8 @@ def write_entries(path, functions):
     out.append('')
     out.append(f'const Entry openGL11Entries[{len(functions)}] = {{')
     for ret, name, params in functions:
-        out.append(f'    {{"{name}", reinterpret_cast<void*>(&::{name}), reinterpret_cast<void*>(&traced_{name})}},')
+        scaled = f'reinterpret_cast<void*>(&scaled::{name})' if name in SCALED else 'nullptr'
+        out.append(f'    {{"{name}", reinterpret_cast<void*>(&::{name}), reinterpret_cast<void*>(&traced_{name}), {scaled}}},')
     out.append('};')
     out.append('')
     out.append('}  // namespace gl_standin')
@@ -190,6 +213,9 @@ def main():
     functions = sorted(parse_functions(section), key=lambda f: f[1])
     if len(functions) != 336:
         sys.exit(f'generate.py: expected the 336 entry points of OpenGL 1.1, found {len(functions)}')
+    missing = SCALED - {name for _, name, _ in functions}
+    if missing:
+        sys.exit(f'generate.py: no OpenGL 1.1 entry points named {sorted(missing)}')
     constants = parse_constants(section)
     types = re.findall(r'^typedef [^(]*?;.*$', section, re.M)
     types = [t.split('/*')[0].rstrip() for t in types]

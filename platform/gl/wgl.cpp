@@ -321,7 +321,11 @@ void* demo_opengl32_export(const char* name) {
         while (low < high) {
             size_t middle = (low + high) / 2;
             int order = std::strcmp(openGL11Entries[middle].name, name);
-            if (order == 0) return trace::enabled() ? openGL11Entries[middle].traced : openGL11Entries[middle].system;
+            if (order == 0) {
+                const Entry& entry = openGL11Entries[middle];
+                if (trace::enabled()) return entry.traced;
+                return entry.scaled && host::scaledDrawingRequested() ? entry.scaled : entry.system;
+            }
             if (order < 0) low = middle + 1;
             else high = middle;
         }

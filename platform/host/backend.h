@@ -21,6 +21,8 @@ public:
     virtual void resizeShown(int width, int height) = 0;
     virtual void setFullscreen(bool fullscreen) = 0;
     virtual bool canShow(int width, int height, int bitsPerPixel) = 0;
+    // The desktop's size in pixels; false when there is no screen.
+    virtual bool screenSize(int& width, int& height) = 0;
 
     virtual bool createContext(std::string* error) = 0;
     virtual void destroyContext() = 0;

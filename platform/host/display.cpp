@@ -4,6 +4,7 @@
 #include <GL/glext.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -29,11 +30,31 @@ Backend& backend() {
 void shownSize(int& width, int& height) {
     const Settings& settings = host::settings();
     const HostState& s = state();
-    width = settings.shownWidth ? settings.shownWidth : s.window.width;
-    height = settings.shownHeight ? settings.shownHeight : s.window.height;
+    width = settings.shownWidth ? settings.shownWidth : s.window.width * s.scale;
+    height = settings.shownHeight ? settings.shownHeight : s.window.height * s.scale;
+}
+
+int chooseRenderScale(int setting, int programWidth, int programHeight, int frameWidth, int frameHeight, bool fill) {
+    if (setting > 0) return std::min(setting, maxRenderScale);
+    if (programWidth <= 0 || programHeight <= 0 || frameWidth <= 0 || frameHeight <= 0) return 1;
+    double fit = std::min(double(frameWidth) / programWidth, double(frameHeight) / programHeight);
+    int scale = fill ? int(std::ceil(fit - 1e-9)) : int(std::floor(fit + 1e-9));
+    return std::clamp(scale, 1, maxRenderScale);
 }
 
 namespace {
+
+// The scale for the program's current size: DEMO_RENDER_SCALE, or for auto the frame it is
+// shown in (DEMO_SIZE, else the screen; a capture or a headless run without DEMO_SIZE has no
+// frame to fill and stays at 1).
+int currentRenderScale() {
+    const Settings& settings = host::settings();
+    const HostState& s = state();
+    int frameWidth = settings.shownWidth, frameHeight = settings.shownHeight;
+    bool fill = settings.video == VideoBackend::Headless || !settings.capturePath.empty();
+    if (settings.renderScale == 0 && !frameWidth && !fill) backend().screenSize(frameWidth, frameHeight);
+    return chooseRenderScale(settings.renderScale, s.window.width, s.window.height, frameWidth, frameHeight, fill);
+}
 
 struct Rect { int x0, y0, x1, y1; };
 
@@ -48,13 +69,52 @@ Rect letterbox(int sourceWidth, int sourceHeight, int targetWidth, int targetHei
 
 void deleteBackBuffer() {
     HostState& s = state();
-    if (s.backFramebuffer) glDeleteFramebuffers(1, &s.backFramebuffer);
-    if (s.backColor) glDeleteRenderbuffers(1, &s.backColor);
-    if (s.backDepth) glDeleteRenderbuffers(1, &s.backDepth);
-    if (s.captureFramebuffer) glDeleteFramebuffers(1, &s.captureFramebuffer);
-    if (s.captureColor) glDeleteRenderbuffers(1, &s.captureColor);
-    s.backFramebuffer = s.backColor = s.backDepth = s.captureFramebuffer = s.captureColor = 0;
-    s.backWidth = s.backHeight = s.captureWidth = s.captureHeight = 0;
+    for (GLuint* framebuffer : {&s.backFramebuffer, &s.captureFramebuffer, &s.resolveFramebuffer}) {
+        if (*framebuffer) glDeleteFramebuffers(1, framebuffer);
+        *framebuffer = 0;
+    }
+    for (GLuint* renderbuffer : {&s.backColor, &s.backDepth, &s.captureColor, &s.resolveColor, &s.resolveDepth,
+                                 &s.scratchDepth}) {
+        if (*renderbuffer) glDeleteRenderbuffers(1, renderbuffer);
+        *renderbuffer = 0;
+    }
+    if (s.scratchFramebuffer) glDeleteFramebuffers(1, &s.scratchFramebuffer);
+    if (s.scratchColor) glDeleteTextures(1, &s.scratchColor);
+    s.scratchFramebuffer = s.scratchColor = 0;
+    s.backWidth = s.backHeight = s.captureWidth = s.captureHeight = s.scratchWidth = s.scratchHeight = 0;
+}
+
+void storage(GLuint renderbuffer, int samples, GLenum format, int width, int height) {
+    glBindRenderbuffer(GL_RENDERBUFFER, renderbuffer);
+    if (samples)
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, format, width, height);
+    else
+        glRenderbufferStorage(GL_RENDERBUFFER, format, width, height);
+}
+
+// Gives the back buffer (and, when it is multisampled, the framebuffer it is resolved into)
+// the program's current size times the render scale. The content is lost, as a resized
+// window's would be.
+void sizeBackBuffer() {
+    HostState& s = state();
+    s.backWidth = std::max(1, s.window.width) * s.scale;
+    s.backHeight = std::max(1, s.window.height) * s.scale;
+    storage(s.backColor, s.samples, GL_RGBA8, s.backWidth, s.backHeight);
+    storage(s.backDepth, s.samples, GL_DEPTH24_STENCIL8, s.backWidth, s.backHeight);
+    if (s.samples) {
+        if (!s.resolveFramebuffer) {
+            glGenFramebuffers(1, &s.resolveFramebuffer);
+            glGenRenderbuffers(1, &s.resolveColor);
+            glGenRenderbuffers(1, &s.resolveDepth);
+        }
+        storage(s.resolveColor, 0, GL_RGBA8, s.backWidth, s.backHeight);
+        storage(s.resolveDepth, 0, GL_DEPTH24_STENCIL8, s.backWidth, s.backHeight);
+        glBindFramebuffer(GL_FRAMEBUFFER, s.resolveFramebuffer);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s.resolveColor);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, s.resolveDepth);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, s.backFramebuffer);
 }
 
 // Everything the host changes while presenting, put back afterwards so programs never notice.
@@ -97,25 +157,26 @@ struct SavedState {
     }
 };
 
-// Copies the back buffer into `target` (0: the window) of the given size, letterboxed.
-void blitBackBuffer(GLuint target, int width, int height) {
+// Copies the back buffer's picture (in `source`, the back buffer or its resolved copy) into
+// `target` (0: the window) of the given size, letterboxed.
+void blitBackBuffer(GLuint source, GLuint target, int width, int height) {
     HostState& s = state();
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
     glViewport(0, 0, width, height);
     glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.backFramebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
     Rect r = letterbox(s.backWidth, s.backHeight, width, height);
     bool sameSize = (r.x1 - r.x0) == s.backWidth && (r.y1 - r.y0) == s.backHeight;
     glBlitFramebuffer(0, 0, s.backWidth, s.backHeight, r.x0, r.y0, r.x1, r.y1, GL_COLOR_BUFFER_BIT,
                       sameSize ? GL_NEAREST : GL_LINEAR);
 }
 
-void writeCapture(uint64_t frame) {
+void writeCapture(uint64_t frame, GLuint picture) {
     HostState& s = state();
     const Settings& settings = host::settings();
     int width, height;
     shownSize(width, height);
-    GLuint source = s.backFramebuffer;
+    GLuint source = picture;
     if (width != s.backWidth || height != s.backHeight) {
         if (width != s.captureWidth || height != s.captureHeight) {
             if (!s.captureFramebuffer) {
@@ -129,7 +190,7 @@ void writeCapture(uint64_t frame) {
             s.captureWidth = width;
             s.captureHeight = height;
         }
-        blitBackBuffer(s.captureFramebuffer, width, height);
+        blitBackBuffer(picture, s.captureFramebuffer, width, height);
         source = s.captureFramebuffer;
     }
     std::vector<uint8_t> pixels(size_t(width) * height * 4);
@@ -146,6 +207,20 @@ void writeCapture(uint64_t frame) {
     }
 }
 
+// The largest scale up to `asked` whose back buffer the driver can make (it is told when that
+// is less than asked).
+int scaleOffered(int asked) {
+    const HostState& s = state();
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &most);
+    int scale = asked;
+    while (scale > 1 && std::max(s.window.width, s.window.height) * scale > most) --scale;
+    if (scale != asked)
+        std::fprintf(stderr, "[host] DEMO_RENDER_SCALE: a back buffer of %dx%d is more than the OpenGL driver can make; drawing at scale %d\n",
+                     s.window.width * asked, s.window.height * asked, scale);
+    return scale;
+}
+
 }  // namespace
 
 bool openWindow(const WindowRequest& request, std::string* error) {
@@ -155,6 +230,7 @@ bool openWindow(const WindowRequest& request, std::string* error) {
         return false;
     }
     s.window = request;
+    s.scale = currentRenderScale();
     int width, height;
     shownSize(width, height);
     if (!backend().open(request, width, height, error)) return false;
@@ -198,20 +274,12 @@ void setWindowGeometry(int x, int y, int width, int height) {
     s.window.width = width;
     s.window.height = height;
     if (!s.windowOpen || !resized) return;
+    // A fixed scale stays (as far as the driver can go); auto follows the program's size.
+    s.scale = s.context ? scaleOffered(currentRenderScale()) : currentRenderScale();
     int shownWidth, shownHeight;
     shownSize(shownWidth, shownHeight);
     backend().resizeShown(shownWidth, shownHeight);
-    if (s.context) {
-        // The back buffer follows the program's size; its content is lost, as a resized
-        // window's would be.
-        glBindRenderbuffer(GL_RENDERBUFFER, s.backColor);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, std::max(1, width), std::max(1, height));
-        glBindRenderbuffer(GL_RENDERBUFFER, s.backDepth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, std::max(1, width), std::max(1, height));
-        s.backWidth = std::max(1, width);
-        s.backHeight = std::max(1, height);
-        glBindFramebuffer(GL_FRAMEBUFFER, s.backFramebuffer);
-    }
+    if (s.context) sizeBackBuffer();
 }
 
 void setFullscreen(bool fullscreen) {
@@ -226,7 +294,7 @@ bool displayCanShow(int width, int height, int bitsPerPixel) {
     return backend().canShow(width, height, bitsPerPixel);
 }
 
-bool createContext(std::string* error) {
+bool createContext(std::string* error, bool programDrawsIntoBackBuffer) {
     HostState& s = state();
     if (!s.windowOpen) {
         *error = "no window to create the OpenGL context on";
@@ -240,21 +308,17 @@ bool createContext(std::string* error) {
     s.context = true;
     s.current = true;
 
-    s.backWidth = std::max(1, s.window.width);
-    s.backHeight = std::max(1, s.window.height);
+    s.samples = programDrawsIntoBackBuffer ? multisamples() : 0;
+    s.scale = scaleOffered(s.scale);
     glGenFramebuffers(1, &s.backFramebuffer);
     glGenRenderbuffers(1, &s.backColor);
     glGenRenderbuffers(1, &s.backDepth);
-    glBindRenderbuffer(GL_RENDERBUFFER, s.backColor);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, s.backWidth, s.backHeight);
-    glBindRenderbuffer(GL_RENDERBUFFER, s.backDepth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, s.backWidth, s.backHeight);
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, s.backFramebuffer);
+    sizeBackBuffer();
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s.backColor);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, s.backDepth);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        *error = "the OpenGL driver cannot make the back buffer";
+        *error = "the OpenGL driver cannot make a back buffer of " + std::to_string(s.backWidth) + "x" +
+                 std::to_string(s.backHeight) + (s.samples ? " with " + std::to_string(s.samples) + " samples" : "");
         deleteBackBuffer();
         backend().destroyContext();
         s.context = s.current = false;
@@ -300,16 +364,105 @@ unsigned backBufferFramebuffer() { return state().backFramebuffer; }
 int backBufferWidth() { return state().backWidth; }
 int backBufferHeight() { return state().backHeight; }
 
+ScratchFramebuffer scratchFramebuffer(int width, int height) {
+    HostState& s = state();
+    width = std::max(1, width);
+    height = std::max(1, height);
+    if (!s.scratchFramebuffer) {
+        glGenFramebuffers(1, &s.scratchFramebuffer);
+        glGenTextures(1, &s.scratchColor);
+        glGenRenderbuffers(1, &s.scratchDepth);
+    }
+    if (width != s.scratchWidth || height != s.scratchHeight) {
+        GLint texture = 0, readFramebuffer = 0, drawFramebuffer = 0, renderbuffer = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+        glGetIntegerv(GL_RENDERBUFFER_BINDING, &renderbuffer);
+        glBindTexture(GL_TEXTURE_2D, s.scratchColor);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glBindTexture(GL_TEXTURE_2D, GLuint(texture));
+        storage(s.scratchDepth, 0, GL_DEPTH24_STENCIL8, width, height);
+        glBindRenderbuffer(GL_RENDERBUFFER, GLuint(renderbuffer));
+        glBindFramebuffer(GL_FRAMEBUFFER, s.scratchFramebuffer);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.scratchColor, 0);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, s.scratchDepth);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(readFramebuffer));
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+        s.scratchWidth = width;
+        s.scratchHeight = height;
+    }
+    return {s.scratchFramebuffer, s.scratchColor};
+}
+
+void reducePixels(const uint8_t* rgba, int width, int height, int scale, uint8_t* out) {
+    const int outWidth = width / scale, outHeight = height / scale, count = scale * scale;
+    std::vector<uint32_t> sums(size_t(outWidth) * 4);
+    for (int y = 0; y < outHeight; ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = y * scale; row < (y + 1) * scale; ++row) {
+            const uint8_t* in = rgba + size_t(row) * width * 4;
+            for (int x = 0; x < outWidth; ++x)
+                for (int column = 0; column < scale; ++column)
+                    for (int c = 0; c < 4; ++c) sums[size_t(x) * 4 + c] += in[(size_t(x) * scale + column) * 4 + c];
+        }
+        uint8_t* line = out + size_t(y) * outWidth * 4;
+        for (size_t i = 0; i < sums.size(); ++i) line[i] = uint8_t((sums[i] + uint32_t(count) / 2) / uint32_t(count));
+    }
+}
+
+int multisamples() {
+    int asked = settings().multisamples;
+    GLint most = 0;
+    glGetIntegerv(GL_MAX_SAMPLES, &most);
+    if (asked <= most) return asked;
+    int offered = most < 2 ? 0 : most;
+    std::fprintf(stderr, "[host] DEMO_MSAA=%d: the OpenGL driver offers at most %d samples; drawing with %d\n", asked,
+                 most, offered);
+    return offered;
+}
+
+int renderScale() { return state().scale; }
+int backBufferSamples() { return state().samples; }
+
+bool scaledDrawingRequested() {
+    const Settings& settings = host::settings();
+    return settings.renderScale != 1 || settings.multisamples != 0;
+}
+
+unsigned readableBackBuffer(bool withDepthAndStencil) {
+    HostState& s = state();
+    if (!s.samples) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s.backFramebuffer);
+        return s.backFramebuffer;
+    }
+    // Blits obey the scissor test; the whole picture is resolved.
+    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor) glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.backFramebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.resolveFramebuffer);
+    GLbitfield buffers = GL_COLOR_BUFFER_BIT | (withDepthAndStencil ? GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT : 0);
+    glBlitFramebuffer(0, 0, s.backWidth, s.backHeight, 0, 0, s.backWidth, s.backHeight, buffers, GL_NEAREST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.backFramebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.resolveFramebuffer);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+    return s.resolveFramebuffer;
+}
+
 void present(bool waitForRetrace) {
     HostState& s = state();
     const Settings& settings = host::settings();
     uint64_t frame = s.presented;
     if (s.context && s.current) {
         SavedState saved;
-        if (!settings.capturePath.empty() && settings.captureFrames.contains(frame)) writeCapture(frame);
+        GLuint picture = readableBackBuffer(false);
+        if (!settings.capturePath.empty() && settings.captureFrames.contains(frame)) writeCapture(frame, picture);
         int width, height;
         backend().drawableSize(width, height);
-        blitBackBuffer(0, width, height);
+        blitBackBuffer(picture, 0, width, height);
         backend().swap(waitForRetrace && !settings.fixedClock);
     }
     s.presented = frame + 1;
@@ -355,6 +508,8 @@ void resetForTests() {
     s.cursorX = s.cursorY = 0;
     s.lastSwapInterval = -1;
     s.window = WindowRequest{};
+    s.scale = 1;
+    s.samples = 0;
 }
 
 }  // namespace host

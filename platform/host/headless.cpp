@@ -24,6 +24,7 @@ public:
     void setTitle(const std::string&) override {}
     void setFullscreen(bool) override {}
     bool canShow(int, int, int) override { return true; }
+    bool screenSize(int&, int&) override { return false; }
 
     void resizeShown(int width, int height) override {
         width_ = width;

@@ -217,6 +217,23 @@ Settings parseSettings(const Environment& environment) {
         s.shownHeight = int(h);
     }
 
+    std::string scale = get("DEMO_RENDER_SCALE");
+    if (scale == "auto") {
+        s.renderScale = 0;
+    } else if (!scale.empty()) {
+        uint64_t n = 0;
+        if (!parseUnsigned(scale, n) || n < 1 || n > maxRenderScale) fail("DEMO_RENDER_SCALE", scale, "1 to 8 or auto");
+        s.renderScale = int(n);
+    }
+
+    std::string samples = get("DEMO_MSAA");
+    if (!samples.empty()) {
+        uint64_t n = 0;
+        if (!parseUnsigned(samples, n) || (n != 0 && n != 2 && n != 4 && n != 8))
+            fail("DEMO_MSAA", samples, "0, 2, 4 or 8");
+        s.multisamples = int(n);
+    }
+
     std::string refuse = get("DEMO_REFUSE_DISPLAY_MODES");
     if (!refuse.empty() && refuse != "0") {
         if (refuse != "1") fail("DEMO_REFUSE_DISPLAY_MODES", refuse, "0 or 1");

@@ -105,6 +105,15 @@ public:
         return mode.w >= width && mode.h >= height && int(SDL_BITSPERPIXEL(mode.format)) <= std::max(bitsPerPixel, 32);
     }
 
+    bool screenSize(int& width, int& height) override {
+        if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+        SDL_DisplayMode mode;
+        if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+        width = mode.w;
+        height = mode.h;
+        return true;
+    }
+
     bool createContext(std::string* error) override {
         context_ = SDL_GL_CreateContext(window_);
         if (!context_) {

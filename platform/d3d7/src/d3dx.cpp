@@ -132,7 +132,9 @@ HRESULT createContext(const Request& r, LPD3DXCONTEXT* result) {
     if (renderingChoice() == testing::Rendering::OpenGL) {
         std::string error;
         if (!host::contextExists()) {
-            if (!host::createContext(&error))
+            // The renderer draws into a target of its own, multisampled when asked for, and
+            // copies it into a plain back buffer.
+            if (!host::createContext(&error, false))
                 return refuse(D3DXERR_NODIRECT3DDEVICEAVAILABLE, where, "no OpenGL context: %s", error.c_str());
             ownsOpenGLContext = true;
         }

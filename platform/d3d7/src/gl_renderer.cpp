@@ -14,6 +14,13 @@
 //    counter-clockwise on the screen (glFrontFace(GL_CW), glCullFace(GL_BACK)).
 //  - Flat shading takes the first vertex of each triangle (glProvokingVertex).
 //  - Pre-transformed vertices are not clipped in depth (depth clamp), as Direct3D leaves them.
+//
+// The render target may be drawn at n times the context's size (DEMO_RENDER_SCALE) and
+// multisampled (DEMO_MSAA). The objects and everything the program sees stay in its pixels;
+// only what reaches OpenGL here is scaled: viewports, clear rectangles, the widths of points and
+// lines (n pixels for Direct3D's one), the debug text's font. Positions need nothing: clip space
+// is the same at every size, and pre-transformed positions are taken into it from the
+// viewport in the program's pixels.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -154,7 +161,10 @@ struct ProgramRecord {
 
 class OpenGLRenderer : public Renderer {
 public:
-    explicit OpenGLRenderer(const TargetSpec& target) { target_ = target; }
+    explicit OpenGLRenderer(const TargetSpec& target)
+        : scale_(host::renderScale()), drawnWidth_(target.width * scale_), drawnHeight_(target.height * scale_) {
+        target_ = target;
+    }
     ~OpenGLRenderer() override { shutdown(); }
 
     bool init(std::string* error);
@@ -178,6 +188,7 @@ public:
 private:
     // ---- State cache: every setter counts a state change only when it calls OpenGL.
     void bindFramebuffer();
+    // A rectangle of the target in the program's pixels, bottom-up as OpenGL counts.
     void setViewport(GLint x, GLint y, GLsizei w, GLsizei h);
     void enable(GLenum capability, bool on, bool& cached);
     void setDepth(bool test, GLenum function, bool write);
@@ -198,8 +209,17 @@ private:
                   size_t alignment);
     GLuint compile(const std::string& vertex, const std::string& fragment, bool generated);
 
+    // Resolves a multisampled target into the colour texture.
+    void resolve();
+
     bool alive_ = false;
+    const int scale_;                          // render scale: target pixels per program pixel
+    const int drawnWidth_, drawnHeight_;       // the target's size in its own pixels
+    int samples_ = 0;                          // of the target; 0: not multisampled
+    // Draws go to framebuffer_; with samples, its colour is a multisampled renderbuffer that is
+    // resolved into colorTexture_ (of resolvedFramebuffer_) for presenting and reading.
     GLuint framebuffer_ = 0, colorTexture_ = 0, depthBuffer_ = 0;
+    GLuint resolvedFramebuffer_ = 0, multisampledColor_ = 0;
     std::unordered_map<GLuint, TextureRecord> textures_;
     std::unordered_map<uint64_t, GLuint> vertexArrays_;
     std::unordered_map<ProgramKey, ProgramRecord, ProgramKeyHash> programs_;
@@ -241,6 +261,7 @@ bool OpenGLRenderer::init(std::string* error) {
                  "; 3.3 or later is needed";
         return false;
     }
+    samples_ = host::multisamples();
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glGenTextures(1, &colorTexture_);
@@ -251,8 +272,15 @@ bool OpenGLRenderer::init(std::string* error) {
     GLFormat f = glFormat(target_.color);
     // An X8R8G8B8 target has no alpha to blend with: destination alpha reads as 1.
     GLint internal = target_.color == PixelFormatId::X8R8G8B8 ? GL_RGB8 : f.internal;
-    glTexImage2D(GL_TEXTURE_2D, 0, internal, target_.width, target_.height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
+    glTexImage2D(GL_TEXTURE_2D, 0, internal, drawnWidth_, drawnHeight_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    if (samples_) {
+        glGenRenderbuffers(1, &multisampledColor_);
+        glBindRenderbuffer(GL_RENDERBUFFER, multisampledColor_);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, GLenum(internal), drawnWidth_, drawnHeight_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, multisampledColor_);
+    } else {
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
+    }
     if (target_.depthBits) {
         glGenRenderbuffers(1, &depthBuffer_);
         glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
@@ -260,13 +288,24 @@ bool OpenGLRenderer::init(std::string* error) {
                              : target_.depthBits == 16 ? GL_DEPTH_COMPONENT16
                              : target_.depthBits == 24 ? GL_DEPTH_COMPONENT24
                                                        : GL_DEPTH_COMPONENT32;
-        glRenderbufferStorage(GL_RENDERBUFFER, depthFormat, target_.width, target_.height);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples_, depthFormat, drawnWidth_, drawnHeight_);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, target_.stencilBits ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                                   GL_RENDERBUFFER, depthBuffer_);
     }
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        *error = "the OpenGL driver cannot make a " + std::string(pixelFormat(target_.color).name) + " render target with a " +
-                 std::to_string(target_.depthBits) + "-bit depth buffer";
+    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    resolvedFramebuffer_ = framebuffer_;
+    if (samples_) {
+        glGenFramebuffers(1, &resolvedFramebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, resolvedFramebuffer_);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colorTexture_, 0);
+        complete = complete && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    }
+    if (!complete) {
+        *error = "the OpenGL driver cannot make a " + std::string(pixelFormat(target_.color).name) + " render target of " +
+                 std::to_string(drawnWidth_) + "x" + std::to_string(drawnHeight_) + " with a " +
+                 std::to_string(target_.depthBits) + "-bit depth buffer" +
+                 (samples_ ? " and " + std::to_string(samples_) + " samples" : "");
         alive_ = true;
         shutdown();
         return false;
@@ -297,6 +336,9 @@ bool OpenGLRenderer::init(std::string* error) {
     glDisable(GL_CULL_FACE);
     glDisable(GL_DEPTH_CLAMP);
     cache_.depthWrite = true;
+    // Direct3D draws points and lines one pixel wide: one of the program's pixels.
+    glPointSize(float(scale_));
+    glLineWidth(float(scale_));
 
     // A new back buffer is black with the depth buffer at its far end.
     setViewport(0, 0, target_.width, target_.height);
@@ -324,6 +366,8 @@ void OpenGLRenderer::shutdown() {
     GLuint ownTextures[] = {colorTexture_, atlasTexture_};
     glDeleteTextures(2, ownTextures);
     if (depthBuffer_) glDeleteRenderbuffers(1, &depthBuffer_);
+    if (multisampledColor_) glDeleteRenderbuffers(1, &multisampledColor_);
+    if (resolvedFramebuffer_ && resolvedFramebuffer_ != framebuffer_) glDeleteFramebuffers(1, &resolvedFramebuffer_);
     if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
     if (host::contextExists()) glBindFramebuffer(GL_FRAMEBUFFER, host::backBufferFramebuffer());
 }
@@ -337,6 +381,10 @@ void OpenGLRenderer::bindFramebuffer() {
 }
 
 void OpenGLRenderer::setViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
+    x *= scale_;
+    y *= scale_;
+    w *= scale_;
+    h *= scale_;
     if (cache_.viewport[0] == x && cache_.viewport[1] == y && cache_.viewport[2] == w && cache_.viewport[3] == h) return;
     glViewport(x, y, w, h);
     cache_.viewport[0] = x;
@@ -874,7 +922,7 @@ void OpenGLRenderer::clear(const ClearCall& call) {
         LONG x1 = std::max<LONG>(r.x1, LONG(vp.dwX)), y1 = std::max<LONG>(r.y1, LONG(vp.dwY));
         LONG x2 = std::min<LONG>(r.x2, LONG(vp.dwX + vp.dwWidth)), y2 = std::min<LONG>(r.y2, LONG(vp.dwY + vp.dwHeight));
         if (x2 <= x1 || y2 <= y1) continue;
-        glScissor(x1, target_.height - y2, x2 - x1, y2 - y1);
+        glScissor(x1 * scale_, (target_.height - y2) * scale_, (x2 - x1) * scale_, (y2 - y1) * scale_);
         glClear(mask);
     }
     enable(GL_SCISSOR_TEST, false, cache_.scissor);
@@ -885,7 +933,7 @@ bool OpenGLRenderer::drawText(float x, float y, D3DCOLOR color, const char* text
     if (!alive_) return false;
     if (!atlas_.loaded()) {
         std::string error;
-        if (atlasFailed_ || !atlas_.load(&error)) {
+        if (atlasFailed_ || !atlas_.load(GlyphAtlas::pixelSize * scale_, &error)) {
             if (!atlasFailed_) std::fprintf(stderr, "[d3d7] ID3DXContext::DrawDebugText: %s\n", error.c_str());
             atlasFailed_ = true;
             return false;
@@ -925,10 +973,11 @@ bool OpenGLRenderer::drawText(float x, float y, D3DCOLOR color, const char* text
         glEnableVertexAttribArray(0);
         glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 0, nullptr);
     }
-    // Glyph quads, two triangles each, at whole pixels; the text's top-left corner at x, y.
+    // Glyph quads, two triangles each, at whole pixels of the target; the text's top-left
+    // corner at x, y, on a whole pixel of the program's. The font is the scale's size.
     std::vector<float> quads;
-    float left = std::round(x * float(target_.width)), penX = left;
-    float baseline = std::round(y * float(target_.height)) + float(atlas_.ascender());
+    float left = std::round(x * float(target_.width)) * float(scale_), penX = left;
+    float baseline = std::round(y * float(target_.height)) * float(scale_) + float(atlas_.ascender());
     float aw = float(atlas_.width()), ah = float(atlas_.height());
     for (const char* c = text; *c; ++c) {
         if (*c == '\n') {
@@ -957,7 +1006,7 @@ bool OpenGLRenderer::drawText(float x, float y, D3DCOLOR color, const char* text
     setPolygonMode(GL_FILL);
     enable(GL_SCISSOR_TEST, false, cache_.scissor);
     useProgram(textProgram_);
-    glUniform2f(textScreen_, float(target_.width), float(target_.height));
+    glUniform2f(textScreen_, float(drawnWidth_), float(drawnHeight_));
     float rgba[4];
     colorFractions(color, rgba);   // the colour's alpha is not used: text is opaque
     glUniform3fv(textColor_, 1, rgba);
@@ -973,14 +1022,24 @@ bool OpenGLRenderer::drawText(float x, float y, D3DCOLOR color, const char* text
 }
 
 // ---- Presenting and reading back ----------------------------------------------------------------
+void OpenGLRenderer::resolve() {
+    if (!samples_) return;
+    enable(GL_SCISSOR_TEST, false, cache_.scissor);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, resolvedFramebuffer_);
+    glBlitFramebuffer(0, 0, drawnWidth_, drawnHeight_, 0, 0, drawnWidth_, drawnHeight_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    cache_.framebuffer = ~0u;
+}
+
 void OpenGLRenderer::present(bool waitForRetrace) {
     if (alive_ && host::contextExists()) {
+        resolve();
         enable(GL_SCISSOR_TEST, false, cache_.scissor);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolvedFramebuffer_);
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, host::backBufferFramebuffer());
         int w = host::backBufferWidth(), h = host::backBufferHeight();
-        bool sameSize = w == target_.width && h == target_.height;
-        glBlitFramebuffer(0, 0, target_.width, target_.height, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+        bool sameSize = w == drawnWidth_ && h == drawnHeight_;
+        glBlitFramebuffer(0, 0, drawnWidth_, drawnHeight_, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
                           sameSize ? GL_NEAREST : GL_LINEAR);
         cache_.framebuffer = ~0u;
     }
@@ -989,28 +1048,48 @@ void OpenGLRenderer::present(bool waitForRetrace) {
     current = FrameStatistics{};
 }
 
+// The target in the program's pixels: reduced by the scale, each pixel the mean of its n x n.
 bool OpenGLRenderer::readTarget(std::vector<uint8_t>& rgba) {
     if (!alive_) return false;
-    bindFramebuffer();
+    resolve();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, resolvedFramebuffer_);
+    cache_.framebuffer = ~0u;
     rgba.assign(size_t(target_.width) * target_.height * 4, 0);
     std::vector<uint8_t> rows(rgba.size());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, target_.width, target_.height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    if (scale_ == 1) {
+        glReadPixels(0, 0, target_.width, target_.height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    } else {
+        std::vector<uint8_t> drawn(size_t(drawnWidth_) * drawnHeight_ * 4);
+        glReadPixels(0, 0, drawnWidth_, drawnHeight_, GL_RGBA, GL_UNSIGNED_BYTE, drawn.data());
+        host::reducePixels(drawn.data(), drawnWidth_, drawnHeight_, scale_, rows.data());
+    }
     size_t stride = size_t(target_.width) * 4;
     for (int y = 0; y < target_.height; ++y)
         std::memcpy(&rgba[size_t(y) * stride], &rows[size_t(target_.height - 1 - y) * stride], stride);
     return true;
 }
 
+// Each of the program's pixels written as n x n of the target's (to every sample).
 bool OpenGLRenderer::writeTarget(const std::vector<uint8_t>& rgba) {
     if (!alive_) return false;
-    size_t stride = size_t(target_.width) * 4;
-    std::vector<uint8_t> rows(rgba.size());
-    for (int y = 0; y < target_.height; ++y)
-        std::memcpy(&rows[size_t(target_.height - 1 - y) * stride], &rgba[size_t(y) * stride], stride);
+    size_t stride = size_t(drawnWidth_) * 4;
+    std::vector<uint8_t> rows(size_t(drawnWidth_) * drawnHeight_ * 4);
+    for (int y = 0; y < drawnHeight_; ++y) {
+        const uint8_t* source = &rgba[size_t(y / scale_) * target_.width * 4];
+        uint8_t* row = &rows[size_t(drawnHeight_ - 1 - y) * stride];
+        for (int x = 0; x < drawnWidth_; ++x) std::memcpy(row + size_t(x) * 4, source + size_t(x / scale_) * 4, 4);
+    }
     bindTexture(maxTextureStages, colorTexture_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, target_.width, target_.height, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, drawnWidth_, drawnHeight_, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    if (samples_) {
+        enable(GL_SCISSOR_TEST, false, cache_.scissor);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, resolvedFramebuffer_);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer_);
+        glBlitFramebuffer(0, 0, drawnWidth_, drawnHeight_, 0, 0, drawnWidth_, drawnHeight_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        cache_.framebuffer = ~0u;
+    }
     return true;
 }
 

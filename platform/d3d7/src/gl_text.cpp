@@ -7,7 +7,7 @@
 
 namespace d3d7::gl {
 
-bool GlyphAtlas::load(std::string* error) {
+bool GlyphAtlas::load(int size, std::string* error) {
     FT_Library library = nullptr;
     if (FT_Init_FreeType(&library)) {
         *error = "FreeType cannot start";
@@ -19,7 +19,7 @@ bool GlyphAtlas::load(std::string* error) {
         *error = std::string("cannot load the font ") + fontPath;
         return false;
     }
-    FT_Set_Pixel_Sizes(face, 0, pixelSize);
+    FT_Set_Pixel_Sizes(face, 0, FT_UInt(size));
     ascender_ = int(face->size->metrics.ascender >> 6);
     lineHeight_ = int(face->size->metrics.height >> 6);
     int descender = int(-(face->size->metrics.descender >> 6));

@@ -16,8 +16,9 @@ public:
         int advance = 0;
     };
 
-    // Renders the atlas; false with the reason when the font file or FreeType fails.
-    bool load(std::string* error);
+    // Renders the atlas with the font at `size` pixels; false with the reason when the font
+    // file or FreeType fails.
+    bool load(int size, std::string* error);
     bool loaded() const { return loaded_; }
     // The glyph of a byte of text (Latin-1); characters without one show as '?'.
     const Glyph& glyph(unsigned char c) const;
@@ -29,7 +30,7 @@ public:
     int lineHeight() const { return lineHeight_; }
 
     static constexpr const char* fontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
-    static constexpr int pixelSize = 12;
+    static constexpr int pixelSize = 12;   // at the program's size
 
 private:
     bool loaded_ = false;

@@ -208,6 +208,119 @@ TEST_F(HostPresent, ScriptedInputArrivesBeforeItsFrame) {
     EXPECT_FALSE(host::waitInput(event));   // headless and the script is used up
 }
 
+TEST_F(HostPresent, CapturesAtTheProgramsSizeAreWhatItDrew) {
+    // Without scale or samples a capture is the back buffer byte for byte: a picture of
+    // pseudo-random pixels comes back unchanged, with no filtering or resolving on the way.
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    start(s, 40, 30);
+    std::vector<uint8_t> drawn(40 * 30 * 4);
+    uint32_t x = 1;
+    for (uint8_t& v : drawn) v = uint8_t((x = x * 214013 + 2531011) >> 16);
+    glWindowPos2i(0, 0);
+    glDrawPixels(40, 30, GL_RGBA, GL_UNSIGNED_BYTE, drawn.data());
+    host::present(true);
+    auto image = readPng(dir.file("frames/frame-000000.png"));
+    ASSERT_EQ(image.width, 40);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(image.pixel(x, 29 - y)[c], drawn[(size_t(y) * 40 + x) * 4 + c]) << x << ", " << y;
+}
+
+TEST_F(HostPresent, TheBackBufferIsDrawnAtTheRenderScale) {
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    s.renderScale = 3;
+    start(s, 64, 48);
+    EXPECT_EQ(host::renderScale(), 3);
+    EXPECT_EQ(host::backBufferWidth(), 192);
+    EXPECT_EQ(host::backBufferHeight(), 144);
+    fill(0, 1, 0);
+    host::present(true);
+    // Without DEMO_SIZE the capture is the picture as drawn.
+    auto image = readPng(dir.file("frames/frame-000000.png"));
+    EXPECT_EQ(image.width, 192);
+    EXPECT_EQ(image.height, 144);
+    // The program's size changes, the scale stays.
+    host::setWindowGeometry(0, 0, 32, 16);
+    EXPECT_EQ(host::backBufferWidth(), 96);
+    EXPECT_EQ(host::backBufferHeight(), 48);
+}
+
+TEST_F(HostPresent, AutoScaleFillsTheCaptureSize) {
+    // 64 x 48 shown in 192 x 108: drawn at scale 3 (192 x 144), captured at 144 x 108 between
+    // black side bars of 24 pixels.
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    s.renderScale = 0;
+    s.shownWidth = 192;
+    s.shownHeight = 108;
+    start(s, 64, 48);
+    EXPECT_EQ(host::renderScale(), 3);
+    fill(1, 1, 1);
+    host::present(true);
+    auto image = readPng(dir.file("frames/frame-000000.png"));
+    ASSERT_EQ(image.width, 192);
+    ASSERT_EQ(image.height, 108);
+    EXPECT_EQ(image.pixel(23, 50)[0], 0);
+    EXPECT_EQ(image.pixel(24, 50)[0], 255);
+    EXPECT_EQ(image.pixel(167, 50)[0], 255);
+    EXPECT_EQ(image.pixel(168, 50)[0], 0);
+    EXPECT_EQ(image.pixel(96, 0)[0], 255);
+    EXPECT_EQ(image.pixel(96, 107)[0], 255);
+}
+
+TEST_F(HostPresent, AMultisampledBackBufferIsResolvedForReadingAndCapture) {
+    TempDir dir;
+    host::Settings s = fixed();
+    s.capturePath = dir.file("frames");
+    s.multisamples = 4;
+    start(s, 32, 32);
+    EXPECT_EQ(host::backBufferSamples(), 4);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    EXPECT_EQ(samples, 4);
+    glViewport(0, 0, 32, 32);
+    glColor3f(1, 1, 1);
+    glBegin(GL_TRIANGLES);
+    glVertex2f(-0.9f, -0.8f);
+    glVertex2f(0.9f, -0.3f);
+    glVertex2f(-0.2f, 0.9f);
+    glEnd();
+    // The resolved picture can be read (a multisampled one cannot), and edges are smoothed.
+    GLuint readable = host::readableBackBuffer(false);
+    EXPECT_NE(readable, host::backBufferFramebuffer());
+    std::vector<uint8_t> pixels(32 * 32 * 4);
+    glReadPixels(0, 0, 32, 32, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    int partly = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4) partly += pixels[i] > 0 && pixels[i] < 255;
+    EXPECT_GT(partly, 30);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, host::backBufferFramebuffer());
+    host::present(true);
+    auto image = readPng(dir.file("frames/frame-000000.png"));
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            ASSERT_EQ(image.pixel(x, 31 - y)[0], pixels[(size_t(y) * 32 + x) * 4]) << x << ", " << y;
+}
+
+TEST(HostReduce, EachPixelIsTheRoundedMeanOfItsBlock) {
+    // A 4 x 2 picture reduced by 2: two pixels, each channel the mean of four, half rounded up.
+    const uint8_t picture[2][4][4] = {
+        {{0, 10, 255, 1}, {0, 20, 255, 1}, {100, 0, 7, 9}, {200, 0, 7, 9}},
+        {{1, 30, 255, 0}, {0, 40, 254, 0}, {100, 4, 7, 9}, {201, 5, 8, 9}},
+    };
+    uint8_t out[2][4];
+    host::reducePixels(&picture[0][0][0], 4, 2, 2, &out[0][0]);
+    const uint8_t expected[2][4] = {{0, 25, 255, 1}, {150, 2, 7, 9}};
+    for (int i = 0; i < 2; ++i)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(out[i][c], expected[i][c]) << "pixel " << i << " channel " << c;
+}
+
 TEST_F(HostPresent, OneWindowAndOneContextAtATime) {
     start(fixed());
     std::string error;

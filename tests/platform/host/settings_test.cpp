@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "host/settings.h"
+#include "host/host.h"
 
 namespace {
 
@@ -51,6 +51,35 @@ TEST(HostSettings, ReadsEveryVariable) {
     EXPECT_TRUE(s.glTraceFrames.contains(101));
     EXPECT_FALSE(s.glTraceFrames.contains(56));
     EXPECT_FALSE(parse({{"DEMO_CAPTURE", "frames"}}).captureY4m);
+}
+
+TEST(HostSettings, RenderScaleAndSamples) {
+    host::Settings none = parse({});
+    EXPECT_EQ(none.renderScale, 1);
+    EXPECT_EQ(none.multisamples, 0);
+    EXPECT_EQ(parse({{"DEMO_RENDER_SCALE", "auto"}}).renderScale, 0);
+    for (int scale = 1; scale <= 8; ++scale)
+        EXPECT_EQ(parse({{"DEMO_RENDER_SCALE", std::to_string(scale)}}).renderScale, scale);
+    for (int samples : {0, 2, 4, 8}) EXPECT_EQ(parse({{"DEMO_MSAA", std::to_string(samples)}}).multisamples, samples);
+}
+
+TEST(HostSettings, AutoScaleFitsAWindowAndFillsACapture) {
+    // A 640 x 480 program in 1920 x 1080: a window takes scale 2 (1280 x 960 fits), a capture
+    // scale 3 (1920 x 1440, shown as 1440 x 1080 between side bars); in 3840 x 2160, 4 and 5.
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 1920, 1080, false), 2);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 1920, 1080, true), 3);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 3840, 2160, false), 4);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 3840, 2160, true), 5);
+    // An exact fit is that scale either way; a frame smaller than the program stays at 1.
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 1280, 960, false), 2);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 1280, 960, true), 2);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 320, 240, false), 1);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 320, 240, true), 1);
+    EXPECT_EQ(host::chooseRenderScale(0, 64, 48, 16384, 16384, true), host::maxRenderScale);
+    EXPECT_EQ(host::chooseRenderScale(0, 640, 480, 0, 0, false), 1) << "no frame known";
+    // A fixed scale is what it says.
+    EXPECT_EQ(host::chooseRenderScale(3, 640, 480, 640, 480, false), 3);
+    EXPECT_EQ(host::chooseRenderScale(1, 640, 480, 3840, 2160, true), 1);
 }
 
 TEST(HostSettings, KeysBecomeDownAndUpOnTheirFrames) {
@@ -104,6 +133,9 @@ TEST(HostSettings, RefusesWhatItCannotRead) {
         {{"DEMO_CAPTURE_FRAMES", "a"}},   {{"DEMO_AUDIO", "wav:"}},         {{"DEMO_AUDIO", "pulse"}},
         {{"DEMO_SIZE", "640"}},           {{"DEMO_SIZE", "0x480"}},         {{"DEMO_SIZE", "640x480x32"}},
         {{"DEMO_GL_TRACE_FRAMES", "1-"}}, {{"DEMO_REFUSE_DISPLAY_MODES", "yes"}},
+        {{"DEMO_RENDER_SCALE", "0"}},     {{"DEMO_RENDER_SCALE", "9"}},     {{"DEMO_RENDER_SCALE", "1.5"}},
+        {{"DEMO_RENDER_SCALE", "AUTO"}},  {{"DEMO_MSAA", "1"}},             {{"DEMO_MSAA", "16"}},
+        {{"DEMO_MSAA", "x4"}},
     };
     for (const auto& variables : bad) {
         const auto& [name, value] = *variables.begin();

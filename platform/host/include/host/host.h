@@ -45,17 +45,63 @@ bool displayCanShow(int width, int height, int bitsPerPixel);
 
 // ---- OpenGL ---------------------------------------------------------------------------------
 // A compatibility-profile context on the window. Programs draw into the back buffer, a
-// framebuffer object of the program's size; presenting scales it into the window (or the
-// headless pbuffer) and records captures.
-bool createContext(std::string* error);
+// framebuffer object of the program's size times the render scale; presenting scales it into
+// the window (or the headless pbuffer) and records captures. The back buffer is multisampled
+// (DEMO_MSAA) when the program draws into it itself; a stand-in that draws into a target of
+// its own and copies it into the back buffer asks for a plain one.
+bool createContext(std::string* error, bool programDrawsIntoBackBuffer = true);
 void destroyContext();
 bool contextExists();
 bool makeCurrent(bool current);
 bool contextCurrent();
 void* glProcAddress(const char* name);
 unsigned backBufferFramebuffer();
+// The back buffer's size in its own pixels (the program's size times renderScale()).
 int backBufferWidth();
 int backBufferHeight();
+
+// ---- Drawing at n times the program's size ---------------------------------------------------
+// With DEMO_RENDER_SCALE the back buffer has n x n pixels for each pixel of the program, and
+// with DEMO_MSAA it is multisampled. Programs never see it: the stand-ins multiply every size
+// and position they are given in pixels by the scale, and answer every question about pixels
+// in the program's pixels.
+
+// The scale the back buffer is drawn at (1 to maxRenderScale).
+int renderScale();
+// Samples per pixel of the back buffer; 0 when it is not multisampled.
+int backBufferSamples();
+// Samples per pixel DEMO_MSAA asks for, within what the driver offers (when it offers fewer,
+// standard error says so). Needs the context.
+int multisamples();
+// Whether the settings ask for anything but the program's own size without multisampling.
+// The stand-ins decide with it, when programs bind them, whether calls go through their
+// scaling code at all.
+bool scaledDrawingRequested();
+// Binds, as the read framebuffer, one that holds the back buffer's picture and can be read
+// from (glReadPixels, copies, blits), and returns its name: the back buffer itself, or its
+// multisampled content resolved now (depth and stencil too when asked for).
+unsigned readableBackBuffer(bool withDepthAndStencil);
+
+// A framebuffer of width x height (8-bit RGBA colour in a texture, depth and stencil in a
+// renderbuffer) for a stand-in's own use inside one call of a program, such as holding the
+// picture reduced to the program's size. Made on demand, resized when asked for another size,
+// gone with the context. Binds nothing.
+struct ScratchFramebuffer {
+    unsigned framebuffer = 0, colorTexture = 0;
+};
+ScratchFramebuffer scratchFramebuffer(int width, int height);
+
+// Reduces a picture of 8-bit RGBA pixels (rows of `width`, any order) by `scale` in each
+// direction: each pixel of `out` ((width / scale) x (height / scale)) is the mean, rounded, of
+// the scale x scale pixels it stands for.
+void reducePixels(const uint8_t* rgba, int width, int height, int scale, uint8_t* out);
+
+// The scale DEMO_RENDER_SCALE asks for, for a program of programWidth x programHeight shown in
+// a frame of frameWidth x frameHeight (0 x 0: unknown). A fixed setting is used as it is;
+// auto (0) takes the largest scale whose picture fits the frame (`fill` false: a window on a
+// screen) or the smallest whose picture covers the frame's picture with the aspect kept
+// (`fill` true: a capture, which is then drawn at least as sharp as it is shown).
+int chooseRenderScale(int setting, int programWidth, int programHeight, int frameWidth, int frameHeight, bool fill);
 
 // Shows the back buffer: scales it to the shown size, writes the capture, swaps, advances the
 // fixed clock by one frame, tells the present listeners and queues the scripted input of the

@@ -38,6 +38,9 @@ struct ScriptedInput {
     bool repeat = false;    // an auto-repeat of a held key
 };
 
+// The largest DEMO_RENDER_SCALE.
+constexpr int maxRenderScale = 8;
+
 struct Settings {
     VideoBackend video = VideoBackend::Headless;
     bool fixedClock = false;
@@ -53,7 +56,11 @@ struct Settings {
     std::string d3dTracePath;             // DEMO_D3D_TRACE: the Direct3D stand-in's call trace
     FrameSet d3dTraceFrames;              // DEMO_D3D_TRACE_FRAMES
     std::string soundTracePath;           // DEMO_SOUND_TRACE: the sound libraries' calls
-    int shownWidth = 0, shownHeight = 0;  // DEMO_SIZE; 0 means the program's own size
+    int shownWidth = 0, shownHeight = 0;  // DEMO_SIZE; 0 means the size of the picture drawn
+    // DEMO_RENDER_SCALE: the back buffer is this many times the program's size in each
+    // direction (1 to 8); 0 (auto) chooses the scale from the size shown.
+    int renderScale = 1;
+    int multisamples = 0;                 // DEMO_MSAA: samples per pixel, 0 (none), 2, 4 or 8
     bool refuseDisplayModes = false;      // DEMO_REFUSE_DISPLAY_MODES: the display-mode test says no
 };
 
