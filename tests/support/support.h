@@ -52,6 +52,16 @@ struct Image {
 // Reads an 8-bit RGB or RGBA PNG (alpha dropped); throws std::runtime_error on failure.
 Image readPng(const std::string& path);
 
+// Comparing pictures drawn at different render scales.
+// `image` reduced by n in each direction, each pixel the rounded mean of the n x n it stands for.
+Image reduce(const Image& image, int n);
+// The mean absolute difference of two pictures over every channel (0 to 255); 255 when their
+// sizes differ.
+double meanDifference(const Image& a, const Image& b);
+// How much light a picture has, the sum of its channels: what a line or a point drawn too thin
+// or too small at a scale lacks.
+double light(const Image& image);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);

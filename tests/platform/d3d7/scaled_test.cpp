@@ -11,39 +11,12 @@ namespace d3d7_test {
 namespace {
 
 using testing_support::Image;
+using testing_support::light;
+using testing_support::meanDifference;
+using testing_support::reduce;
 using testing_support::readPng;
 
 constexpr int targetWidth = 64, targetHeight = 48;
-
-Image reduce(const Image& image, int n) {
-    Image out;
-    out.width = image.width / n;
-    out.height = image.height / n;
-    out.rgb.resize(size_t(out.width) * out.height * 3);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int dy = 0; dy < n; ++dy)
-                    for (int dx = 0; dx < n; ++dx) sum += image.pixel(x * n + dx, y * n + dy)[c];
-                out.rgb[(size_t(y) * out.width + x) * 3 + c] = uint8_t(std::lround(sum / (n * n)));
-            }
-    return out;
-}
-
-double meanDifference(const Image& a, const Image& b) {
-    if (a.width != b.width || a.height != b.height) return 255;
-    double sum = 0;
-    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-    return sum / double(a.rgb.size());
-}
-
-// The sum of every channel: what a thing drawn too thin or too small at a scale lacks.
-double light(const Image& image) {
-    double sum = 0;
-    for (uint8_t v : image.rgb) sum += v;
-    return sum;
-}
 
 // The back buffer as the program reads it through Lock, as an image.
 Image asImage(const std::vector<Color>& pixels, int width, int height) {

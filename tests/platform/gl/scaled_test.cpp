@@ -22,6 +22,9 @@
 namespace {
 
 using testing_support::Image;
+using testing_support::light;
+using testing_support::meanDifference;
+using testing_support::reduce;
 using testing_support::readPng;
 using testing_support::TempDir;
 
@@ -153,41 +156,6 @@ public:
         return drawn;
     }
 };
-
-// Each pixel the mean of the n x n it stands for (computed here, apart from the stand-in's own).
-Image reduce(const Image& image, int n) {
-    Image out;
-    out.width = image.width / n;
-    out.height = image.height / n;
-    out.rgb.resize(size_t(out.width) * out.height * 3);
-    for (int y = 0; y < out.height; ++y)
-        for (int x = 0; x < out.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                double sum = 0;
-                for (int dy = 0; dy < n; ++dy)
-                    for (int dx = 0; dx < n; ++dx) sum += image.pixel(x * n + dx, y * n + dy)[c];
-                out.rgb[(size_t(y) * out.width + x) * 3 + c] = uint8_t(std::lround(sum / (n * n)));
-            }
-    return out;
-}
-
-// The mean absolute difference of two pictures of one size, over every channel (0 to 255).
-double meanDifference(const Image& a, const Image& b) {
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    if (a.rgb.size() != b.rgb.size()) return 255;
-    double sum = 0;
-    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-    return sum / double(a.rgb.size());
-}
-
-// How much light a picture has: the sum of its channels. A line or point drawn too thin or
-// too small at a scale has a fraction of the light it should.
-double light(const Image& image) {
-    double sum = 0;
-    for (uint8_t v : image.rgb) sum += v;
-    return sum;
-}
 
 // Draws with `draw` at scale 1 and scale 3 and compares; the tolerances say how far apart the
 // reduced scale-3 picture may be: its mean difference, and its light as a fraction of scale 1's.
