@@ -45,14 +45,18 @@ int chooseRenderScale(int setting, int programWidth, int programHeight, int fram
 namespace {
 
 // The scale for the program's current size: DEMO_RENDER_SCALE, or for auto the frame it is
-// shown in (DEMO_SIZE, else the screen; a capture or a headless run without DEMO_SIZE has no
-// frame to fill and stays at 1).
+// shown in. With DEMO_SIZE that is the frame, filled when captured or headless, fitted in a
+// window; without, a window fits the screen, and a headless run has no frame and stays at 1.
 int currentRenderScale() {
     const Settings& settings = host::settings();
     const HostState& s = state();
     int frameWidth = settings.shownWidth, frameHeight = settings.shownHeight;
-    bool fill = settings.video == VideoBackend::Headless || !settings.capturePath.empty();
-    if (settings.renderScale == 0 && !frameWidth && !fill) backend().screenSize(frameWidth, frameHeight);
+    bool window = settings.video == VideoBackend::Window;
+    bool fill = !window || !settings.capturePath.empty();
+    if (settings.renderScale == 0 && !frameWidth && window) {
+        backend().screenSize(frameWidth, frameHeight);
+        fill = false;
+    }
     return chooseRenderScale(settings.renderScale, s.window.width, s.window.height, frameWidth, frameHeight, fill);
 }
 
