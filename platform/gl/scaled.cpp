@@ -18,6 +18,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
 #include <type_traits>
 #include <vector>
 
@@ -33,6 +36,24 @@ GLint times(GLint value) {
     long long scaled = static_cast<long long>(value) * host::renderScale();
     return GLint(std::clamp<long long>(scaled, INT_MIN, INT_MAX));
 }
+
+// Whether the program is making a display list: commands are then kept for later, while the
+// stand-in's own reads and state queries still happen now.
+bool compilingList() {
+    GLint list = 0;
+    ::glGetIntegerv(GL_LIST_INDEX, &list);
+    return list != 0;
+}
+
+// What the stand-in cannot do for a call kept in a display list, said once for each call: a
+// copy into a texture cannot be reduced when the list runs, and a multisampled picture cannot
+// be resolved for a copy then.
+void sayOnceInList(const char* name, const char* what) {
+    static std::set<std::string> said;
+    if (said.insert(name).second) std::fprintf(stderr, "[opengl32] %s in a display list %s\n", name, what);
+}
+
+const char* const copiedUnreduced = "copies the picture at the render scale unreduced";
 
 bool isDepthOrStencil(GLenum format) {
     return format == GL_DEPTH_COMPONENT || format == GL_STENCIL_INDEX || format == GL_DEPTH_STENCIL;
@@ -91,19 +112,23 @@ bool answerInProgramPixels(GLenum name, T* values) {
 }
 
 // ---- Reading the picture -------------------------------------------------------------------------
-// Puts the program's own pixel-transfer and pixel-store state aside while the stand-in moves
-// pixels of its own, so they are converted once only, by the program's call that follows.
+// Puts the program's own pixel-store state, and with `withTransfer` its pixel-transfer state,
+// aside while the stand-in moves pixels of its own, so they are converted once only, by the
+// program's call that follows. (Pixel transfer would be kept in a display list being made
+// rather than set; then it is left alone.)
 class NeutralPixelTransfer {
 public:
-    NeutralPixelTransfer() {
-        for (size_t i = 0; i < std::size(transfers); ++i) ::glGetFloatv(transfers[i].name, &savedTransfers_[i]);
+    explicit NeutralPixelTransfer(bool withTransfer) : transfers_(withTransfer && !compilingList()) {
         for (size_t i = 0; i < std::size(stores); ++i) ::glGetIntegerv(stores[i].name, &savedStores_[i]);
-        for (const auto& t : transfers) ::glPixelTransferf(t.name, t.neutral);
         for (const auto& s : stores) ::glPixelStorei(s.name, s.neutral);
+        if (!transfers_) return;
+        for (size_t i = 0; i < std::size(transfers); ++i) ::glGetFloatv(transfers[i].name, &savedTransfers_[i]);
+        for (const auto& t : transfers) ::glPixelTransferf(t.name, t.neutral);
     }
     ~NeutralPixelTransfer() {
-        for (size_t i = 0; i < std::size(transfers); ++i) ::glPixelTransferf(transfers[i].name, savedTransfers_[i]);
         for (size_t i = 0; i < std::size(stores); ++i) ::glPixelStorei(stores[i].name, savedStores_[i]);
+        if (!transfers_) return;
+        for (size_t i = 0; i < std::size(transfers); ++i) ::glPixelTransferf(transfers[i].name, savedTransfers_[i]);
     }
     NeutralPixelTransfer(const NeutralPixelTransfer&) = delete;
     NeutralPixelTransfer& operator=(const NeutralPixelTransfer&) = delete;
@@ -126,6 +151,7 @@ private:
         {GL_PACK_SWAP_BYTES, 0},   {GL_PACK_LSB_FIRST, 0},    {GL_UNPACK_ALIGNMENT, 1}, {GL_UNPACK_ROW_LENGTH, 0},
         {GL_UNPACK_SKIP_ROWS, 0},  {GL_UNPACK_SKIP_PIXELS, 0}, {GL_UNPACK_SWAP_BYTES, 0}, {GL_UNPACK_LSB_FIRST, 0},
     };
+    const bool transfers_;
     GLfloat savedTransfers_[std::size(transfers)];
     GLint savedStores_[std::size(stores)];
 };
@@ -151,7 +177,7 @@ void readableInProgramPixels(GLint x, GLint y, GLsizei width, GLsizei height, bo
         const int x0 = std::max(x, 0), y0 = std::max(y, 0);
         const int x1 = std::min(x + width, programWidth), y1 = std::min(y + height, programHeight);
         std::vector<uint8_t> region(size_t(width) * height * 4, 0);
-        NeutralPixelTransfer neutral;
+        NeutralPixelTransfer neutral(true);
         if (x1 > x0 && y1 > y0) {
             const int w = x1 - x0, h = y1 - y0;
             std::vector<uint8_t> drawn(size_t(w) * scale * h * scale * 4), reduced(size_t(w) * h * 4);
@@ -215,7 +241,8 @@ void APIENTRY glGetIntegerv(GLenum name, GLint* values) {
 }
 
 // ---- Drawing pixels at the raster position ---------------------------------------------------------
-// Each pixel of the picture drawn as n x n: the program's zoom times the scale.
+// Each pixel of the picture drawn as n x n: the program's zoom times the scale. (Kept in a
+// display list, it is drawn at the zoom of when the list was made.)
 void APIENTRY glDrawPixels(GLsizei width, GLsizei height, GLenum format, GLenum type, const GLvoid* pixels) {
     int scale = host::renderScale();
     if (scale == 1) return ::glDrawPixels(width, height, format, type, pixels);
@@ -264,7 +291,7 @@ void APIENTRY glBitmap(GLsizei width, GLsizei height, GLfloat xorig, GLfloat yor
                     big[(size_t(row) * scale + dy) * bigRowBytes + x / 8] |= GLubyte(0x80 >> (x % 8));
                 }
         }
-    NeutralPixelTransfer neutral;
+    NeutralPixelTransfer neutral(false);
     ::glBitmap(bigWidth, bigHeight, xorig * s, yorig * s, xmove * s, ymove * s, big.data());
 }
 
@@ -287,6 +314,10 @@ void APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLen
 // n times larger, as its pixels are drawn.
 void APIENTRY glCopyPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum type) {
     if (drawnAsTheProgramDraws()) return ::glCopyPixels(x, y, width, height, type);
+    if (compilingList()) {
+        if (host::backBufferSamples()) sayOnceInList("glCopyPixels", "reads a multisampled picture, which it cannot");
+        return ::glCopyPixels(times(x), times(y), times(width), times(height), type);
+    }
     host::readableBackBuffer(type != GL_COLOR);
     ::glCopyPixels(times(x), times(y), times(width), times(height), type);
     readBackBufferAgain();
@@ -299,6 +330,9 @@ void APIENTRY glCopyTexImage1D(GLenum target, GLint level, GLenum internalFormat
     if (host::renderScale() == 1) {
         host::readableBackBuffer(false);
         ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
+    } else if (compilingList()) {
+        sayOnceInList("glCopyTexImage1D", copiedUnreduced);
+        return ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
     } else {
         readableInProgramPixels(x, y, width, 1, false);
         ::glCopyTexImage1D(target, level, internalFormat, 0, 0, width, border);
@@ -313,6 +347,9 @@ void APIENTRY glCopyTexImage2D(GLenum target, GLint level, GLenum internalFormat
     if (host::renderScale() == 1) {
         host::readableBackBuffer(false);
         ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
+    } else if (compilingList()) {
+        sayOnceInList("glCopyTexImage2D", copiedUnreduced);
+        return ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
     } else {
         readableInProgramPixels(x, y, width, height, false);
         ::glCopyTexImage2D(target, level, internalFormat, 0, 0, width, height, border);
@@ -325,6 +362,9 @@ void APIENTRY glCopyTexSubImage1D(GLenum target, GLint level, GLint xoffset, GLi
     if (host::renderScale() == 1) {
         host::readableBackBuffer(false);
         ::glCopyTexSubImage1D(target, level, xoffset, x, y, width);
+    } else if (compilingList()) {
+        sayOnceInList("glCopyTexSubImage1D", copiedUnreduced);
+        return ::glCopyTexSubImage1D(target, level, xoffset, x, y, width);
     } else {
         readableInProgramPixels(x, y, width, 1, false);
         ::glCopyTexSubImage1D(target, level, xoffset, 0, 0, width);
@@ -339,6 +379,9 @@ void APIENTRY glCopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLi
     if (host::renderScale() == 1) {
         host::readableBackBuffer(false);
         ::glCopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
+    } else if (compilingList()) {
+        sayOnceInList("glCopyTexSubImage2D", copiedUnreduced);
+        return ::glCopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
     } else {
         readableInProgramPixels(x, y, width, height, false);
         ::glCopyTexSubImage2D(target, level, xoffset, yoffset, 0, 0, width, height);

@@ -245,6 +245,42 @@ TEST_F(ScaledOpenGL, BitmapsAndPixelRectanglesAreDrawnAtTheScale) {
     EXPECT_EQ(render(3, 0, draw).values, (std::vector<float>{18, 22, 2, 2}));
 }
 
+TEST_F(ScaledOpenGL, DisplayListsKeepTheScaledCalls) {
+    // Calls kept in a display list are drawn at the scale when it runs: a wide line, a point
+    // and a bitmap (its bits enlarged when the list was made). A copy into a texture, which
+    // cannot be reduced then, says so.
+    testing::internal::CaptureStderr();
+    expectSamePicture(*this, [](const GL& gl, std::vector<float>&) {
+        const GLubyte bits[2] = {0xF0, 0x90};
+        auto newList = gl.bind<PFNGLNEWLISTPROC>("glNewList");
+        auto endList = gl.bind<PFNGLENDLISTPROC>("glEndList");
+        auto callList = gl.bind<PFNGLCALLLISTPROC>("glCallList");
+        GLuint texture = 0;
+        gl.glGenTextures(1, &texture);
+        newList(1, GL_COMPILE);
+        gl.glColor3f(1, 1, 1);
+        gl.glLineWidth(3);
+        gl.glBegin(GL_LINES);
+        gl.glVertex2f(4, 6);
+        gl.glVertex2f(40, 28);
+        gl.glEnd();
+        gl.glPointSize(5);
+        gl.glBegin(GL_POINTS);
+        gl.glVertex2f(30, 8);
+        gl.glEnd();
+        gl.glRasterPos2i(8, 20);
+        gl.glBitmap(4, 2, 0, 0, 0, 0, bits);
+        gl.glBindTexture(GL_TEXTURE_2D, texture);
+        gl.glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, 0, 0, 8, 8, 0);
+        endList();
+        callList(1);
+    }, 6.0, 0.12);
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("[opengl32] glCopyTexImage2D in a display list copies the picture at the render scale unreduced"),
+              std::string::npos)
+        << said;
+}
+
 TEST_F(ScaledOpenGL, ReadPixelsReadsThePictureInTheProgramsPixels) {
     // The same bytes at every scale and with samples, in the program's format and layout
     // (packed RGB rows, red halved by the pixel transfer once), and the depth of the middle.
