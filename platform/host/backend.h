@@ -34,6 +34,8 @@ public:
     virtual bool pollEvent(InputEvent& event) = 0;
     // Waits for a window-system event; false when none can ever come.
     virtual bool waitEvent(InputEvent& event) = 0;
+    // Where the cursor is, from the top-left corner of the shown picture's frame (the window's
+    // drawable), in its pixels.
     virtual void cursorPosition(int& x, int& y) = 0;
     virtual void showCursor(bool visible) = 0;
     virtual void messageBox(const std::string& caption, const std::string& text, bool error) = 0;

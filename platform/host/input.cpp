@@ -63,10 +63,16 @@ bool waitInput(InputEvent& event) {
 
 bool keyDown(int virtualKey) { return state().keys[virtualKey & 0xFF]; }
 
+// In the program's pixels of the screen: its window's position plus the cursor's place in the
+// window's client area, however large the window is shown.
 void cursorPosition(int& x, int& y) {
     HostState& s = state();
     if (s.windowOpen && settings().video == VideoBackend::Window) {
-        backend().cursorPosition(x, y);
+        int shownX, shownY;
+        backend().cursorPosition(shownX, shownY);
+        shownToProgram(shownX, shownY, x, y);
+        x += s.window.x;
+        y += s.window.y;
         return;
     }
     x = s.cursorX;

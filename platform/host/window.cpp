@@ -162,7 +162,12 @@ public:
         return false;
     }
 
-    void cursorPosition(int& x, int& y) override { SDL_GetGlobalMouseState(&x, &y); }
+    void cursorPosition(int& x, int& y) override {
+        int globalX, globalY, windowX, windowY;
+        SDL_GetGlobalMouseState(&globalX, &globalY);
+        SDL_GetWindowPosition(window_, &windowX, &windowY);
+        drawablePixels(globalX - windowX, globalY - windowY, x, y);
+    }
 
     void showCursor(bool visible) override { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
@@ -173,6 +178,16 @@ public:
     }
 
 private:
+    // A point in the window's coordinates in the pixels of its drawable (more on high-density
+    // screens).
+    void drawablePixels(int windowX, int windowY, int& x, int& y) {
+        int drawableWidth, drawableHeight, windowWidth, windowHeight;
+        SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
+        SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
+        x = windowX * drawableWidth / std::max(1, windowWidth);
+        y = windowY * drawableHeight / std::max(1, windowHeight);
+    }
+
     bool translate(const SDL_Event& e, InputEvent& event) {
         switch (e.type) {
         case SDL_KEYDOWN:
@@ -188,11 +203,8 @@ private:
         case SDL_MOUSEMOTION: {
             event = {};
             event.type = InputEvent::Type::MouseMove;
-            int drawableWidth, drawableHeight, windowWidth, windowHeight;
-            SDL_GL_GetDrawableSize(window_, &drawableWidth, &drawableHeight);
-            SDL_GetWindowSize(window_, &windowWidth, &windowHeight);
-            int x = e.motion.x * drawableWidth / std::max(1, windowWidth);
-            int y = e.motion.y * drawableHeight / std::max(1, windowHeight);
+            int x, y;
+            drawablePixels(e.motion.x, e.motion.y, x, y);
             shownToProgram(x, y, event.x, event.y);
             return true;
         }

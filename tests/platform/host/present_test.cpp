@@ -4,6 +4,9 @@
 #include <GL/glext.h>
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+#include <unistd.h>
+
 #include "host/host.h"
 #include "support.h"
 
@@ -306,6 +309,52 @@ TEST_F(HostPresent, AMultisampledBackBufferIsResolvedForReadingAndCapture) {
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
             ASSERT_EQ(image.pixel(x, 31 - y)[0], pixels[(size_t(y) * 32 + x) * 4]) << x << ", " << y;
+}
+
+TEST(HostWindow, TheCursorIsInTheProgramsPixelsAtEveryScale) {
+    // Needs a display: without one the test runs itself again under Xvfb.
+    if (!std::getenv("DISPLAY")) {
+        if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+        char self[4096];
+        ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        ASSERT_GT(length, 0);
+        self[length] = '\0';
+        auto r = testing_support::run("/usr/bin/xvfb-run",
+                                      {"-a", "-s", "-screen 0 1024x768x24", self,
+                                       "--gtest_filter=HostWindow.TheCursorIsInTheProgramsPixelsAtEveryScale"},
+                                      {}, ".");
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        return;
+    }
+    host::Settings s;
+    s.video = host::VideoBackend::Window;
+    s.renderScale = 3;
+    host::overrideSettings(s);
+    host::resetForTests();
+    host::WindowRequest request;
+    request.x = 10;
+    request.y = 20;
+    request.width = 100;
+    request.height = 80;
+    request.borderless = true;
+    std::string error;
+    ASSERT_TRUE(host::openWindow(request, &error)) << error;
+    ASSERT_TRUE(host::createContext(&error)) << error;
+    host::showWindow(true);
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    ASSERT_NE(window, nullptr);
+    int width = 0, height = 0, x = 0, y = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 300);   // shown at the scale
+    EXPECT_EQ(height, 240);
+    SDL_GetWindowPosition(window, &x, &y);
+    SDL_WarpMouseGlobal(x + 150, y + 60);
+    SDL_PumpEvents();
+    int cursorX = 0, cursorY = 0;
+    host::cursorPosition(cursorX, cursorY);
+    EXPECT_EQ(cursorX, 10 + 50);
+    EXPECT_EQ(cursorY, 20 + 20);
+    host::resetForTests();
 }
 
 TEST(HostReduce, EachPixelIsTheRoundedMeanOfItsBlock) {
