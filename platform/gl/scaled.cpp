@@ -53,8 +53,6 @@ void sayOnceInList(const char* name, const char* what) {
     if (said.insert(name).second) std::fprintf(stderr, "[opengl32] %s in a display list %s\n", name, what);
 }
 
-const char* const copiedUnreduced = "copies the picture at the render scale unreduced";
-
 bool isDepthOrStencil(GLenum format) {
     return format == GL_DEPTH_COMPONENT || format == GL_STENCIL_INDEX || format == GL_DEPTH_STENCIL;
 }
@@ -196,9 +194,6 @@ void readableInProgramPixels(GLint x, GLint y, GLsizei width, GLsizei height, bo
     glBindFramebuffer(GL_READ_FRAMEBUFFER, scratch.framebuffer);
 }
 
-// After reading: the program reads from its back buffer again.
-void readBackBufferAgain() { glBindFramebuffer(GL_READ_FRAMEBUFFER, host::backBufferFramebuffer()); }
-
 }  // namespace
 
 // ---- Sizes and positions ---------------------------------------------------------------------------
@@ -296,18 +291,35 @@ void APIENTRY glBitmap(GLsizei width, GLsizei height, GLfloat xorig, GLfloat yor
 }
 
 // ---- Reading and copying the picture ---------------------------------------------------------------
+namespace {
+
+// Makes the program's read of the region (x, y, width, height) of the picture: `read(x, y)`
+// reads it from the framebuffer bound for reading, at the position given. Colour is read
+// reduced to the program's pixels, from the resolved picture when it is multisampled. A copy
+// into a texture (`name`) kept in a display list is made as given.
+template <typename Read>
+void readPicture(const char* name, GLint x, GLint y, GLsizei width, GLsizei height, bool depthAndStencil, Read read) {
+    if (drawnAsTheProgramDraws() || width <= 0 || height <= 0) return read(x, y);
+    if (host::renderScale() == 1) {
+        host::readableBackBuffer(depthAndStencil);
+        read(x, y);
+    } else if (name && compilingList()) {
+        sayOnceInList(name, "copies the picture at the render scale unreduced");
+        return read(x, y);
+    } else {
+        readableInProgramPixels(x, y, width, height, depthAndStencil);
+        read(0, 0);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, host::backBufferFramebuffer());
+}
+
+}  // namespace
+
+// Never kept in display lists: it reads at once.
 void APIENTRY glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type,
                            GLvoid* pixels) {
-    if (drawnAsTheProgramDraws() || width <= 0 || height <= 0)
-        return ::glReadPixels(x, y, width, height, format, type, pixels);
-    if (host::renderScale() == 1) {
-        host::readableBackBuffer(isDepthOrStencil(format));
-        ::glReadPixels(x, y, width, height, format, type, pixels);
-    } else {
-        readableInProgramPixels(x, y, width, height, isDepthOrStencil(format));
-        ::glReadPixels(0, 0, width, height, format, type, pixels);
-    }
-    readBackBufferAgain();
+    readPicture(nullptr, x, y, width, height, isDepthOrStencil(format),
+                [&](GLint fromX, GLint fromY) { ::glReadPixels(fromX, fromY, width, height, format, type, pixels); });
 }
 
 // The source region n times larger at n times its position; the program's zoom then draws it
@@ -320,73 +332,33 @@ void APIENTRY glCopyPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLen
     }
     host::readableBackBuffer(type != GL_COLOR);
     ::glCopyPixels(times(x), times(y), times(width), times(height), type);
-    readBackBufferAgain();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, host::backBufferFramebuffer());
 }
 
 void APIENTRY glCopyTexImage1D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y, GLsizei width,
                                GLint border) {
-    if (drawnAsTheProgramDraws() || width <= 0)
-        return ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
-    if (host::renderScale() == 1) {
-        host::readableBackBuffer(false);
-        ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
-    } else if (compilingList()) {
-        sayOnceInList("glCopyTexImage1D", copiedUnreduced);
-        return ::glCopyTexImage1D(target, level, internalFormat, x, y, width, border);
-    } else {
-        readableInProgramPixels(x, y, width, 1, false);
-        ::glCopyTexImage1D(target, level, internalFormat, 0, 0, width, border);
-    }
-    readBackBufferAgain();
+    readPicture("glCopyTexImage1D", x, y, width, 1, false, [&](GLint fromX, GLint fromY) {
+        ::glCopyTexImage1D(target, level, internalFormat, fromX, fromY, width, border);
+    });
 }
 
 void APIENTRY glCopyTexImage2D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y, GLsizei width,
                                GLsizei height, GLint border) {
-    if (drawnAsTheProgramDraws() || width <= 0 || height <= 0)
-        return ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
-    if (host::renderScale() == 1) {
-        host::readableBackBuffer(false);
-        ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
-    } else if (compilingList()) {
-        sayOnceInList("glCopyTexImage2D", copiedUnreduced);
-        return ::glCopyTexImage2D(target, level, internalFormat, x, y, width, height, border);
-    } else {
-        readableInProgramPixels(x, y, width, height, false);
-        ::glCopyTexImage2D(target, level, internalFormat, 0, 0, width, height, border);
-    }
-    readBackBufferAgain();
+    readPicture("glCopyTexImage2D", x, y, width, height, false, [&](GLint fromX, GLint fromY) {
+        ::glCopyTexImage2D(target, level, internalFormat, fromX, fromY, width, height, border);
+    });
 }
 
 void APIENTRY glCopyTexSubImage1D(GLenum target, GLint level, GLint xoffset, GLint x, GLint y, GLsizei width) {
-    if (drawnAsTheProgramDraws() || width <= 0) return ::glCopyTexSubImage1D(target, level, xoffset, x, y, width);
-    if (host::renderScale() == 1) {
-        host::readableBackBuffer(false);
-        ::glCopyTexSubImage1D(target, level, xoffset, x, y, width);
-    } else if (compilingList()) {
-        sayOnceInList("glCopyTexSubImage1D", copiedUnreduced);
-        return ::glCopyTexSubImage1D(target, level, xoffset, x, y, width);
-    } else {
-        readableInProgramPixels(x, y, width, 1, false);
-        ::glCopyTexSubImage1D(target, level, xoffset, 0, 0, width);
-    }
-    readBackBufferAgain();
+    readPicture("glCopyTexSubImage1D", x, y, width, 1, false,
+                [&](GLint fromX, GLint fromY) { ::glCopyTexSubImage1D(target, level, xoffset, fromX, fromY, width); });
 }
 
 void APIENTRY glCopyTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLint x, GLint y,
                                   GLsizei width, GLsizei height) {
-    if (drawnAsTheProgramDraws() || width <= 0 || height <= 0)
-        return ::glCopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
-    if (host::renderScale() == 1) {
-        host::readableBackBuffer(false);
-        ::glCopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
-    } else if (compilingList()) {
-        sayOnceInList("glCopyTexSubImage2D", copiedUnreduced);
-        return ::glCopyTexSubImage2D(target, level, xoffset, yoffset, x, y, width, height);
-    } else {
-        readableInProgramPixels(x, y, width, height, false);
-        ::glCopyTexSubImage2D(target, level, xoffset, yoffset, 0, 0, width, height);
-    }
-    readBackBufferAgain();
+    readPicture("glCopyTexSubImage2D", x, y, width, height, false, [&](GLint fromX, GLint fromY) {
+        ::glCopyTexSubImage2D(target, level, xoffset, yoffset, fromX, fromY, width, height);
+    });
 }
 
 }  // namespace gl_standin::scaled
