@@ -73,14 +73,21 @@ void IffBuffer::close() {
 // ---- Object ------------------------------------------------------------------------------
 
 uint32_t Object::addPoint(float x, float y, float z) {
-    points_.insert(points_.end(), {x, y, z});
-    return uint32_t(points_.size() / 3 - 1);
+    std::vector<float>& points = current().points;
+    points.insert(points.end(), {x, y, z});
+    return uint32_t(points.size() / 3 - 1);
 }
 
-uint32_t Object::addTriangle(uint32_t a, uint32_t b, uint32_t c, uint16_t flags) {
-    triangles_.push_back({{a, b, c}, flags});
-    return uint32_t(triangles_.size() - 1);
+uint32_t Object::addTriangle(uint32_t a, uint32_t b, uint32_t c, uint16_t flags) { return addPolygon({a, b, c}, flags); }
+
+uint32_t Object::addPolygon(const std::vector<uint32_t>& corners, uint16_t flags) {
+    if (corners.size() > 0x3FF) throw std::invalid_argument("a polygon of more than 1023 corners");
+    std::vector<Polygon>& polygons = current().polygons;
+    polygons.push_back({corners, flags});
+    return uint32_t(polygons.size() - 1);
 }
+
+void Object::setPolygonType(const std::string& type) { current().polygonType = type; }
 
 uint16_t Object::addTag(const std::string& name) {
     tags_.push_back(name);
@@ -88,12 +95,13 @@ uint16_t Object::addTag(const std::string& name) {
 }
 
 void Object::tagPolygon(const std::string& type, uint32_t triangle, uint16_t tag) {
-    for (auto& [kind, pairs] : polygonTags_)
+    auto& polygonTags = current().polygonTags;
+    for (auto& [kind, pairs] : polygonTags)
         if (kind == type) {
             pairs.emplace_back(triangle, tag);
             return;
         }
-    polygonTags_.push_back({type, {{triangle, tag}}});
+    polygonTags.push_back({type, {{triangle, tag}}});
 }
 
 void Object::setSurface(uint32_t triangle, const std::string& surfaceName) {
@@ -110,8 +118,25 @@ uint32_t Object::addClip(const std::string& still, uint32_t index) {
 }
 
 UVMap& Object::addUVMap(const std::string& name) {
-    uvMaps_.push_back({name, {}});
-    return uvMaps_.back();
+    current().uvMaps.push_back({name, {}});
+    return current().uvMaps.back();
+}
+
+VertexMap& Object::addVertexMap(const std::string& type, const std::string& name, uint16_t dimension) {
+    current().vertexMaps.push_back({type, name, dimension, {}});
+    return current().vertexMaps.back();
+}
+
+PolygonMap& Object::addPolygonMap(const std::string& type, const std::string& name, uint16_t dimension) {
+    current().polygonMaps.push_back({type, name, dimension, {}});
+    return current().polygonMaps.back();
+}
+
+Layer& Object::addLayer(uint16_t number, const std::string& name) {
+    layers_.emplace_back();
+    layers_.back().header.number = number;
+    layers_.back().header.name = name;
+    return layers_.back().header;
 }
 
 Surface& Object::addSurface(const std::string& name) {
@@ -229,6 +254,43 @@ Chunk uvMapChunk(const UVMap& map) {
     return finish("VMAP", b);
 }
 
+Chunk vertexMapChunk(const VertexMap& map) {
+    IffBuffer b;
+    b.id4(map.type);
+    b.u2(map.dimension);
+    b.s0(map.name);
+    for (const auto& [point, values] : map.entries) {
+        if (values.size() != map.dimension) throw std::invalid_argument("a vertex map entry of the wrong dimension");
+        b.vx(point);
+        for (float value : values) b.f4(value);
+    }
+    return finish("VMAP", b);
+}
+
+Chunk polygonMapChunk(const PolygonMap& map) {
+    IffBuffer b;
+    b.id4(map.type);
+    b.u2(map.dimension);
+    b.s0(map.name);
+    for (const PolygonMap::Entry& entry : map.entries) {
+        if (entry.values.size() != map.dimension) throw std::invalid_argument("a polygon map entry of the wrong dimension");
+        b.vx(entry.point);
+        b.vx(entry.polygon);
+        for (float value : entry.values) b.f4(value);
+    }
+    return finish("VMAD", b);
+}
+
+Chunk layerChunk(const Layer& layer) {
+    IffBuffer b;
+    b.u2(layer.number);
+    b.u2(layer.flags);
+    for (float value : layer.pivot) b.f4(value);
+    b.s0(layer.name);
+    if (layer.parent >= 0) b.u2(uint16_t(layer.parent));
+    return finish("LAYR", b);
+}
+
 std::vector<Chunk> Object::chunks() const {
     std::vector<Chunk> out;
     if (!tags_.empty()) {
@@ -236,39 +298,32 @@ std::vector<Chunk> Object::chunks() const {
         for (const std::string& tag : tags_) b.s0(tag);
         out.push_back(finish("TAGS", b));
     }
-    {
-        IffBuffer b;   // layer 0, no flags, pivot at the origin, no name
-        b.u2(0);
-        b.u2(0);
-        b.f4(0.0f);
-        b.f4(0.0f);
-        b.f4(0.0f);
-        b.s0("");
-        out.push_back(finish("LAYR", b));
-    }
-    {
-        IffBuffer b;
-        for (float value : points_) b.f4(value);
-        out.push_back(finish("PNTS", b));
-    }
-    for (const UVMap& map : uvMaps_) out.push_back(uvMapChunk(map));
-    if (!triangles_.empty()) {
-        IffBuffer b;
-        b.id4("FACE");
-        for (const Triangle& t : triangles_) {
-            b.u2(uint16_t(3 | (t.flags << 10)));
-            for (uint32_t corner : t.corner) b.vx(corner);
+    for (const LayerContent& layer : layers_) {
+        out.push_back(layerChunk(layer.header));
+        IffBuffer points;
+        for (float value : layer.points) points.f4(value);
+        out.push_back(finish("PNTS", points));
+        for (const UVMap& map : layer.uvMaps) out.push_back(uvMapChunk(map));
+        for (const VertexMap& map : layer.vertexMaps) out.push_back(vertexMapChunk(map));
+        if (!layer.polygons.empty()) {
+            IffBuffer b;
+            b.id4(layer.polygonType);
+            for (const Polygon& polygon : layer.polygons) {
+                b.u2(uint16_t(polygon.corners.size() | (polygon.flags << 10)));
+                for (uint32_t corner : polygon.corners) b.vx(corner);
+            }
+            out.push_back(finish("POLS", b));
         }
-        out.push_back(finish("POLS", b));
-    }
-    for (const auto& [type, pairs] : polygonTags_) {
-        IffBuffer b;
-        b.id4(type);
-        for (const auto& [triangle, tag] : pairs) {
-            b.vx(triangle);
-            b.u2(tag);
+        for (const auto& [type, pairs] : layer.polygonTags) {
+            IffBuffer b;
+            b.id4(type);
+            for (const auto& [polygon, tag] : pairs) {
+                b.vx(polygon);
+                b.u2(tag);
+            }
+            out.push_back(finish("PTAG", b));
         }
-        out.push_back(finish("PTAG", b));
+        for (const PolygonMap& map : layer.polygonMaps) out.push_back(polygonMapChunk(map));
     }
     for (const Clip& clip : clips_) out.push_back(clipChunk(clip));
     for (const Surface& surface : surfaces_) out.push_back(surfaceChunk(surface));

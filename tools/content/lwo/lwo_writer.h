@@ -1,6 +1,8 @@
-// Writes LightWave objects in the LWO2 form: points, triangles, tags, surfaces with their
-// parameters and image blocks, still-image clips and UV maps (VMAP and the per-corner PTAG
-// form). Used by the tests, the benchmarks and the sample-content generators.
+// Writes LightWave objects in the LWO2 form: layers of points and polygons (triangles, quads,
+// n-gons, or patches by polygon type), tags, surfaces with their parameters and image blocks,
+// still-image clips, UV maps (VMAP and the per-corner PTAG form), vertex maps of other types
+// and per-polygon vertex maps (VMAD). Used by the tests, the benchmarks and the sample-content
+// generators.
 //
 // Two levels: `IffBuffer` writes the big-endian primitives and chunks with their lengths;
 // `Object` holds an object and turns it into chunks in the order the modeller writes them,
@@ -86,16 +88,51 @@ struct UVMap {
     std::vector<std::pair<uint32_t, std::pair<float, float>>> entries;   // point, (u, v) as stored
 };
 
+// A vertex map of any type (VMAP): WGHT, PICK, RGB, MORF ... or TXUV; `dimension` values
+// per entry.
+struct VertexMap {
+    std::string type, name;
+    uint16_t dimension = 1;
+    std::vector<std::pair<uint32_t, std::vector<float>>> entries;   // point, values
+};
+
+// A per-polygon vertex map (VMAD): values for a point as one polygon's corner.
+struct PolygonMap {
+    struct Entry {
+        uint32_t point, polygon;
+        std::vector<float> values;
+    };
+    std::string type, name;
+    uint16_t dimension = 2;
+    std::vector<Entry> entries;
+};
+
+// A layer's header (LAYR). The parent is written only when it is not negative.
+struct Layer {
+    uint16_t number = 0, flags = 0;
+    float pivot[3] = {0.0f, 0.0f, 0.0f};
+    std::string name;
+    int parent = -1;
+};
+
 struct Clip {
     uint32_t index = 0;   // the number stored in the CLIP chunk
     std::string still;    // STIL file name; none when empty
 };
 
+// An object of one or more layers. Points, polygons, polygon tags and vertex maps go to the
+// current layer (the last one added; the first exists from the start) and are numbered from 0
+// within it, as the file numbers them; tags, clips and surfaces belong to the whole object.
 class Object {
 public:
     uint32_t addPoint(float x, float y, float z);
     // A triangle of three point indices; `flags` go into the top 6 bits of its vertex count.
     uint32_t addTriangle(uint32_t a, uint32_t b, uint32_t c, uint16_t flags = 0);
+    // A polygon of any number of corners (at most 1023), in the file's order.
+    uint32_t addPolygon(const std::vector<uint32_t>& corners, uint16_t flags = 0);
+    // The type of the current layer's polygons: "FACE" (the default), "PTCH", "SUBD", "CURV",
+    // "BONE" ...
+    void setPolygonType(const std::string& type);
     // A tag string (TAGS); returns its number.
     uint16_t addTag(const std::string& name);
     // A polygon tag (PTAG) of `type`: "SURF" names the triangle's surface by tag number,
@@ -107,28 +144,47 @@ public:
     // A CLIP chunk with a still image; numbered one more than the last unless `index` says.
     uint32_t addClip(const std::string& still, uint32_t index = 0);
     UVMap& addUVMap(const std::string& name);
+    // A vertex map of another type (or a TXUV map with values of any dimension), written after
+    // the layer's UV maps.
+    VertexMap& addVertexMap(const std::string& type, const std::string& name, uint16_t dimension);
+    PolygonMap& addPolygonMap(const std::string& type, const std::string& name, uint16_t dimension = 2);
     Surface& addSurface(const std::string& name);
+    // Starts a new layer: what is added from now on belongs to it.
+    Layer& addLayer(uint16_t number, const std::string& name = "");
+    // The current layer's header.
+    Layer& layer() { return layers_.back().header; }
 
-    // The chunks in the modeller's order: TAGS, LAYR, PNTS, VMAP..., POLS, PTAG..., CLIP...,
-    // SURF... (TAGS, POLS and PTAG only when there is something to put in them).
+    // The chunks in the modeller's order: TAGS, then per layer LAYR, PNTS, VMAP..., POLS,
+    // PTAG..., VMAD...; then CLIP..., SURF... (TAGS, POLS and PTAG only when there is something
+    // to put in them).
     std::vector<Chunk> chunks() const;
 
     const std::vector<Surface>& surfaces() const { return surfaces_; }
     Surface& surface(size_t i) { return surfaces_[i]; }
-    size_t pointCount() const { return points_.size() / 3; }
-    size_t triangleCount() const { return triangles_.size(); }
+    // The current layer's points and polygons.
+    size_t pointCount() const { return layers_.back().points.size() / 3; }
+    size_t triangleCount() const { return layers_.back().polygons.size(); }
 
 private:
-    struct Triangle {
-        uint32_t corner[3];
+    struct Polygon {
+        std::vector<uint32_t> corners;
         uint16_t flags;
     };
-    std::vector<float> points_;
-    std::vector<Triangle> triangles_;
+    struct LayerContent {
+        Layer header;
+        std::string polygonType = "FACE";
+        std::vector<float> points;
+        std::vector<Polygon> polygons;
+        std::vector<std::pair<std::string, std::vector<std::pair<uint32_t, uint16_t>>>> polygonTags;
+        std::vector<UVMap> uvMaps;
+        std::vector<VertexMap> vertexMaps;
+        std::vector<PolygonMap> polygonMaps;
+    };
+    LayerContent& current() { return layers_.back(); }
+
+    std::vector<LayerContent> layers_ = std::vector<LayerContent>(1);
     std::vector<std::string> tags_;
-    std::vector<std::pair<std::string, std::vector<std::pair<uint32_t, uint16_t>>>> polygonTags_;
     std::vector<Clip> clips_;
-    std::vector<UVMap> uvMaps_;
     std::vector<Surface> surfaces_;
 };
 
@@ -136,6 +192,9 @@ private:
 Chunk surfaceChunk(const Surface& surface);
 Chunk clipChunk(const Clip& clip);
 Chunk uvMapChunk(const UVMap& map);
+Chunk vertexMapChunk(const VertexMap& map);
+Chunk polygonMapChunk(const PolygonMap& map);
+Chunk layerChunk(const Layer& layer);
 
 // The file: "FORM", the length, `formType` and the chunks. `offsets`, when given, receives
 // the file offset of each chunk's ID.
