@@ -184,24 +184,16 @@ std::vector<std::array<uint32_t, 3>> triangulate(const std::vector<Vec3>& p) {
     }
     // Two-dimensional coordinates in the plane, taken in the cyclic order of the axes so that
     // the polygon's turning has the sign of the normal's component along the dropped axis.
-    double ax = std::fabs(normal.x), ay = std::fabs(normal.y), az = std::fabs(normal.z);
+    double along[3] = {normal.x, normal.y, normal.z};
+    int axis = std::fabs(along[0]) >= std::fabs(along[1]) && std::fabs(along[0]) >= std::fabs(along[2]) ? 0
+               : std::fabs(along[1]) >= std::fabs(along[2])                                            ? 1
+                                                                                                        : 2;
+    double sign = along[axis] < 0 ? -1.0 : 1.0;
     std::vector<std::pair<double, double>> q(n);
-    double sign;
     for (size_t i = 0; i < n; ++i) {
-        if (ax >= ay && ax >= az)
-            q[i] = {p[i].y, p[i].z};
-        else if (ay >= az)
-            q[i] = {p[i].z, p[i].x};
-        else
-            q[i] = {p[i].x, p[i].y};
+        double c[3] = {p[i].x, p[i].y, p[i].z};
+        q[i] = {c[(axis + 1) % 3], c[(axis + 2) % 3]};
     }
-    if (ax >= ay && ax >= az)
-        sign = normal.x;
-    else if (ay >= az)
-        sign = normal.y;
-    else
-        sign = normal.z;
-    sign = sign < 0 ? -1.0 : 1.0;
 
     auto turn = [&](uint32_t a, uint32_t b, uint32_t c) {
         double ux = q[b].first - q[a].first, uy = q[b].second - q[a].second;
@@ -214,8 +206,7 @@ std::vector<std::array<uint32_t, 3>> triangulate(const std::vector<Vec3>& p) {
     for (size_t i = 0; i < n; ++i) ring[i] = uint32_t(i);
     auto cornerAt = [&](size_t position) {
         size_t m = ring.size();
-        size_t before = ring[(position + m - 1) % m], here = ring[position], after = ring[(position + 1) % m];
-        return std::array<uint32_t, 3>{uint32_t(before), uint32_t(here), uint32_t(after)};
+        return std::array<uint32_t, 3>{ring[(position + m - 1) % m], ring[position], ring[(position + 1) % m]};
     };
     auto isEar = [&](size_t position) {
         auto [a, b, c] = cornerAt(position);
@@ -325,11 +316,13 @@ private:
             refuse(Status::damaged, "the file ends at byte " + std::to_string(size_) + ", inside its FORM of " +
                                         std::to_string(formLength) + " bytes");
 
-        // Chunks follow one another with their lengths as stored, as the player walks them.
+        // Chunks follow one another with their lengths as stored, and end where the player's walk
+        // ends: a running offset that starts at 8 where the first chunk starts at 12 reaches the
+        // form's length.
         layers_.push_back({lwo::Layer{}, false, false});
         startLayer();
         size_t pos = 12;
-        while (pos < formEnd) {
+        while (pos - 4 < formLength) {
             if (formEnd - pos < 8) refuse(Status::damaged, "the file ends inside a chunk header" + atByte(pos));
             uint32_t id = bigEndian32(bytes_ + pos);
             uint32_t length = bigEndian32(bytes_ + pos + 4);

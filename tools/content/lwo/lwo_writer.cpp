@@ -241,19 +241,6 @@ Chunk clipChunk(const Clip& clip) {
     return finish("CLIP", b);
 }
 
-Chunk uvMapChunk(const UVMap& map) {
-    IffBuffer b;
-    b.id4("TXUV");
-    b.u2(2);
-    b.s0(map.name);
-    for (const auto& [point, uv] : map.entries) {
-        b.vx(point);
-        b.f4(uv.first);
-        b.f4(uv.second);
-    }
-    return finish("VMAP", b);
-}
-
 Chunk vertexMapChunk(const VertexMap& map) {
     IffBuffer b;
     b.id4(map.type);
@@ -265,6 +252,12 @@ Chunk vertexMapChunk(const VertexMap& map) {
         for (float value : values) b.f4(value);
     }
     return finish("VMAP", b);
+}
+
+Chunk uvMapChunk(const UVMap& map) {
+    VertexMap txuv{"TXUV", map.name, 2, {}};
+    for (const auto& [point, uv] : map.entries) txuv.entries.push_back({point, {uv.first, uv.second}});
+    return vertexMapChunk(txuv);
 }
 
 Chunk polygonMapChunk(const PolygonMap& map) {
