@@ -1,7 +1,10 @@
 // lwo-convert: rewrites a LightWave object into the form korvo reads (triangles, one layer,
 // TXUV maps only), keeping what korvo read as it was.
 //
-//   lwo-convert [--layer N] <in.lwo> <out.lwo>
+//   lwo-convert [--layer N] [--drop-unknown] <in.lwo> <out.lwo>
+//
+// --layer N keeps only layer N (as the file numbers it) instead of merging every layer;
+// --drop-unknown drops chunks of unknown meaning instead of refusing the file.
 //
 // Says on standard output what it merged, split or dropped, then what it wrote. The input is
 // only read; the output is written whole or not at all. Exit codes: 0 converted, 1 usage (or
@@ -33,7 +36,7 @@ enum ExitCode { done = 0, usage = 1, cannotRead = 2, notAnObject = 3, cannotConv
 
 int usageError(const std::string& why) {
     if (!why.empty()) std::fprintf(stderr, "lwo-convert: %s\n", why.c_str());
-    std::fprintf(stderr, "usage: lwo-convert [--layer N] <in.lwo> <out.lwo>\n");
+    std::fprintf(stderr, "usage: lwo-convert [--layer N] [--drop-unknown] <in.lwo> <out.lwo>\n");
     return usage;
 }
 
@@ -93,6 +96,8 @@ int main(int argc, char** argv) {
             if (argument.empty() || *end || number < 0 || number > 0xFFFF)
                 return usageError("'" + argument + "' is no layer number (0 to 65535)");
             options.layer = int(number);
+        } else if (argument == "--drop-unknown") {
+            options.dropUnknownChunks = true;
         } else if (argument.size() > 1 && argument[0] == '-') {
             return usageError("unknown option " + argument);
         } else {

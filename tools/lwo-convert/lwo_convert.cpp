@@ -354,6 +354,10 @@ private:
         }
         bool layerChunk = id == idOf("PNTS") || id == idOf("BBOX") || id == idOf("VMPA") || id == idOf("VMAP") ||
                           id == idOf("VMAD") || id == idOf("POLS") || id == idOf("PTAG");
+        if (!layerChunk && options_.dropUnknownChunks) {
+            note("dropped a chunk '" + idText(id) + "' of unknown meaning" + atByte(at));
+            return;
+        }
         if (!layerChunk)
             refuse(Status::cannotConvert, "a chunk '" + idText(id) + "' of unknown meaning" + atByte(at) +
                                               ": it may name points or polygons that converting renumbers");

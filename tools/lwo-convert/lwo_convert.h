@@ -16,8 +16,9 @@
 //   its corners have, added after the existing points with the coordinates in the VMAP, and
 //   those corners use the copy.
 // - One- and two-point polygons, curves and bones are dropped with a note; patches (PTCH,
-//   SUBD), metaballs, polygons of unknown types, chunks of unknown meaning, LWOB and LWO3 files
-//   are refused.
+//   SUBD), metaballs, polygons of unknown types, LWOB and LWO3 files are refused, and so are
+//   chunks of unknown meaning (they may name points or polygons, which converting renumbers)
+//   unless the caller asks to drop them.
 //
 // The result is read back with the player's own reader, and its surfaces are checked against
 // the player's limits, before it is handed out.
@@ -32,6 +33,8 @@ namespace lwo_convert {
 
 struct Options {
     int layer = -1;   // keep only the layer of this number (as the file numbers it); -1 merges all
+    // Chunks of unknown meaning are dropped, each with a note, instead of refusing the file.
+    bool dropUnknownChunks = false;
 };
 
 struct Result {

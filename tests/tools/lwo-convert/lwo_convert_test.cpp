@@ -567,6 +567,70 @@ TEST(LwoConvert, WhatCannotBeConvertedIsRefusedWithItsReason) {
     EXPECT_EQ(convert(riff).error, "not an IFF file (no FORM tag)");
 }
 
+TEST(LwoConvert, ChunksOfUnknownMeaningAreDroppedOnlyWhenAskedTo) {
+    std::vector<lwo::Chunk> chunks = triangle().chunks();
+    chunks.insert(chunks.begin() + 3, lwo::Chunk{"XTRA", {0, 1}});
+    std::vector<uint8_t> bytes = lwo::assemble(chunks);
+    lwo_convert::Options options;
+    options.dropUnknownChunks = true;
+    Result result = lwo_convert::convert(bytes.data(), bytes.size(), options);
+    auto object = converted(result);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(result.notes, (std::vector<std::string>{"dropped a chunk 'XTRA' of unknown meaning (at byte " +
+                                                      std::to_string(offsetOf(chunks, "XTRA")) + ")"}));
+    EXPECT_EQ(corners(*object), (Corners{{0, 1, 2}}));
+}
+
+TEST(LwoConvert, IndicesFromFFOOOnAreWrittenInFourBytes) {
+    lwo::Object o;
+    for (uint32_t i = 0; i < 0xFF10; ++i) o.addPoint(float(i % 256), float(i / 256), 0);
+    o.setSurface(o.addPolygon({0, 1, 0xFF01, 0xFF00}), "Far");
+    o.addSurface("Far");
+    Result result = convert(o);
+    auto object = converted(result);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(corners(*object), (Corners{{0, 1, 0xFF01}, {0, 0xFF01, 0xFF00}}));
+    const std::vector<uint8_t> first = {0, 3, 0, 0, 0, 1, 0xFF, 0, 0xFF, 1};   // count, 0, 1, 0xFF01
+    EXPECT_NE(std::search(result.bytes.begin(), result.bytes.end(), first.begin(), first.end()), result.bytes.end());
+}
+
+TEST(LwoConvert, CutOrBrokenFilesAreRefusedAndNeverReadOutOfBounds) {
+    // Every feature at once: two layers, a quad, maps of both kinds, a textured surface, a clip.
+    lwo::Object o = twoLayers();
+    o.addPolygonMap("TXUV", "UV").entries = {{0, 0, {0.5f, 0.5f}}};
+    o.addVertexMap("WGHT", "Weight", 1).entries = {{1, {1}}};
+    o.addClip("images/roof.bmp");
+    lwo::TextureBlock block;
+    block.image = 1;
+    block.uvMap = "UV";
+    o.surface(1).blocks.push_back(block);
+    const std::vector<uint8_t> whole = lwo::assemble(o);
+    ASSERT_EQ(convert(whole).status, Status::converted);
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        // Cut short with the form's length saying so, so that the last chunk is the one cut.
+        std::vector<uint8_t> bytes(whole.begin(), whole.begin() + long(cut));
+        if (cut >= 8) {
+            for (int i = 0; i < 4; ++i) bytes[size_t(4 + i)] = uint8_t((cut - 8) >> (24 - 8 * i));
+        }
+        Result result = convert(bytes);
+        if (result.status == Status::converted) continue;   // at a chunk's end: what is there is whole
+        EXPECT_FALSE(result.error.empty()) << cut;
+        EXPECT_TRUE(result.bytes.empty()) << cut;
+    }
+    for (size_t at = 12; at < whole.size(); ++at) {
+        for (uint8_t value : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x80)}) {
+            std::vector<uint8_t> bytes = whole;
+            bytes[at] = value;
+            Result result = convert(bytes);
+            if (result.status == Status::converted) {
+                EXPECT_TRUE(read(result.bytes)) << at;   // whatever comes out, korvo reads
+            } else {
+                EXPECT_FALSE(result.error.empty()) << at;
+            }
+        }
+    }
+}
+
 TEST(LwoConvert, PatchesInALayerLeftOutDoNotStopTheOneKept) {
     lwo::Object o = triangle();
     o.addLayer(1);

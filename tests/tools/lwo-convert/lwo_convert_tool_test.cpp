@@ -91,6 +91,14 @@ TEST_F(LwoConvertTool, RefusalsWriteNothingAndHaveTheirOwnExitCodes) {
     EXPECT_EQ(convert({"missing.lwo", "out.lwo"}).exitCode, 2);
     write("cube.lwo", lwo::assemble(cube()));
     EXPECT_EQ(convert({"cube.lwo", "no-folder/out.lwo"}).exitCode, 6);
+    std::vector<lwo::Chunk> chunks = cube().chunks();
+    chunks.push_back({"ZZZZ", {1, 2}});
+    write("extra.lwo", lwo::assemble(chunks));
+    EXPECT_EQ(convert({"extra.lwo", "out.lwo"}).exitCode, 4);
+    RunResult dropped = convert({"extra.lwo", "--drop-unknown", "out.lwo"});
+    EXPECT_EQ(dropped.exitCode, 0) << dropped.err;
+    EXPECT_NE(dropped.out.find("extra.lwo: dropped a chunk 'ZZZZ' of unknown meaning (at byte "), std::string::npos)
+        << dropped.out;
     RunResult layer = convert({"--layer", "2", "cube.lwo", "out.lwo"});
     EXPECT_EQ(layer.exitCode, 1);
     EXPECT_EQ(layer.err, "lwo-convert: cube.lwo: no layer 2; its layers: 0\n");
