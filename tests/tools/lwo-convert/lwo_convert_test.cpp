@@ -581,7 +581,7 @@ TEST(LwoConvert, ChunksOfUnknownMeaningAreDroppedOnlyWhenAskedTo) {
     EXPECT_EQ(corners(*object), (Corners{{0, 1, 2}}));
 }
 
-TEST(LwoConvert, IndicesFromFFOOOnAreWrittenInFourBytes) {
+TEST(LwoConvert, IndicesOfFF00AndAboveAreWrittenInFourBytes) {
     lwo::Object o;
     for (uint32_t i = 0; i < 0xFF10; ++i) o.addPoint(float(i % 256), float(i / 256), 0);
     o.setSurface(o.addPolygon({0, 1, 0xFF01, 0xFF00}), "Far");
