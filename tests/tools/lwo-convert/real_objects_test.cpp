@@ -25,6 +25,8 @@
 #include "shell/debuglog.h"
 #include "support.h"
 
+extern List textureCache;
+
 namespace {
 
 using lwo_convert::Result;
@@ -67,6 +69,13 @@ protected:
         d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
         gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
         gfx.initDevice(16);
+    }
+    // The texture cache keeps every image for the life of the player; the tests give them back.
+    static void TearDownTestSuite() {
+        for (ListNode* node = textureCache.first(); node; node = node->getNext()) {
+            static_cast<LPDIRECTDRAWSURFACE7>(node->getData())->Release();
+            node->setData(nullptr);
+        }
     }
     void SetUp() override {
         root_ = sharedTestdata();
