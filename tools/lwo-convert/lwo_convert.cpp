@@ -23,17 +23,11 @@ constexpr size_t maxSurfaceVertices = 65536;
 // A VX index holds 24 bits.
 constexpr size_t maxIndices = size_t(1) << 24;
 
-constexpr uint32_t idOf(const char (&text)[5]) {
-    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 |
-           uint32_t(uint8_t(text[3]));
-}
-
-std::string idText(uint32_t id) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        char c = char(id >> shift);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
+// A chunk or type ID as a message shows it: unprintable bytes as '?'.
+std::string printable(const std::string& id) {
+    std::string text = id;
+    for (char& c : text)
+        if (c < 32 || c > 126) c = '?';
     return text;
 }
 
@@ -66,13 +60,13 @@ public:
     size_t left() const { return end_ - pos_; }
 
     // The four characters as they are.
-    std::string id4Text() {
+    std::string id4() {
         need(4);
         std::string text(reinterpret_cast<const char*>(bytes_ + pos_), 4);
         pos_ += 4;
         return text;
     }
-    uint32_t id4() {
+    uint32_t u4() {
         need(4);
         uint32_t value = bigEndian32(bytes_ + pos_);
         pos_ += 4;
@@ -85,7 +79,7 @@ public:
         return value;
     }
     float f4() {
-        uint32_t bits = id4();
+        uint32_t bits = u4();
         float value;
         std::memcpy(&value, &bits, sizeof value);
         return value;
@@ -94,7 +88,7 @@ public:
     uint32_t vx() {
         need(2);
         if (bytes_[pos_] != 0xFF) return u2();
-        return id4() & 0xFFFFFF;
+        return u4() & 0xFFFFFF;
     }
     // A NUL-terminated string and its pad byte to an even count.
     std::string s0() {
@@ -301,16 +295,15 @@ private:
     // ---- Reading ------------------------------------------------------------------------
 
     void readChunks() {
-        if (size_ < 4 || bigEndian32(bytes_) != idOf("FORM"))
-            refuse(Status::notAnObject, "not an IFF file (no FORM tag)");
+        if (size_ < 4 || std::memcmp(bytes_, "FORM", 4) != 0) refuse(Status::notAnObject, "not an IFF file (no FORM tag)");
         if (size_ < 12) refuse(Status::damaged, "the file ends inside its FORM header" + atByte(size_));
         uint64_t formLength = bigEndian32(bytes_ + 4);
-        uint32_t form = bigEndian32(bytes_ + 8);
-        if (form == idOf("LWOB"))
+        std::string form(reinterpret_cast<const char*>(bytes_ + 8), 4);
+        if (form == "LWOB")
             refuse(Status::notAnObject, "an LWOB object (the older LightWave form): only LWO2 objects are converted");
-        if (form == idOf("LWO3"))
+        if (form == "LWO3")
             refuse(Status::notAnObject, "an LWO3 object (the newer LightWave form): only LWO2 objects are converted");
-        if (form != idOf("LWO2")) refuse(Status::notAnObject, "not a LightWave object (form type '" + idText(form) + "')");
+        if (form != "LWO2") refuse(Status::notAnObject, "not a LightWave object (form type '" + printable(form) + "')");
         uint64_t formEnd = 8 + formLength;
         if (formEnd > size_)
             refuse(Status::damaged, "the file ends at byte " + std::to_string(size_) + ", inside its FORM of " +
@@ -324,64 +317,56 @@ private:
         size_t pos = 12;
         while (pos - 4 < formLength) {
             if (formEnd - pos < 8) refuse(Status::damaged, "the file ends inside a chunk header" + atByte(pos));
-            uint32_t id = bigEndian32(bytes_ + pos);
+            std::string id(reinterpret_cast<const char*>(bytes_ + pos), 4);
             uint32_t length = bigEndian32(bytes_ + pos + 4);
             if (length > formEnd - pos - 8)
-                refuse(Status::damaged, "the " + idText(id) + " chunk of " + std::to_string(length) +
+                refuse(Status::damaged, "the " + printable(id) + " chunk of " + std::to_string(length) +
                                             " bytes runs past the end of the file" + atByte(pos));
-            ChunkReader in(bytes_, pos + 8, pos + 8 + length, "the " + idText(id) + " chunk");
+            ChunkReader in(bytes_, pos + 8, pos + 8 + length, "the " + printable(id) + " chunk");
             chunk(id, in, pos);
             pos += 8 + size_t(length);
         }
     }
 
-    void chunk(uint32_t id, ChunkReader& in, size_t at) {
-        auto verbatim = [&] { return lwo::Chunk{idText(id), std::vector<uint8_t>(bytes_ + at + 8, bytes_ + at + 8 + in.left())}; };
-        switch (id) {
-        case idOf("TAGS"):
+    void chunk(const std::string& id, ChunkReader& in, size_t at) {
+        auto verbatim = [&] { return lwo::Chunk{id, std::vector<uint8_t>(bytes_ + at + 8, bytes_ + at + 8 + in.left())}; };
+        if (id == "TAGS") {
             while (!in.done()) tags_.push_back(in.s0());
-            return;
-        case idOf("LAYR"): return layer(in);
-        // Surfaces, clips, envelopes and the object's description belong to the whole object and
-        // are kept, in their order (surfaces name clips by their position).
-        case idOf("CLIP"):
-        case idOf("SURF"): objectChunks_.push_back(withEvenSubChunks(id, in, at)); return;
-        case idOf("ENVL"):
-        case idOf("DESC"):
-        case idOf("TEXT"):
-        case idOf("ICON"): objectChunks_.push_back(verbatim()); return;
-        default: break;
-        }
-        bool layerChunk = id == idOf("PNTS") || id == idOf("BBOX") || id == idOf("VMPA") || id == idOf("VMAP") ||
-                          id == idOf("VMAD") || id == idOf("POLS") || id == idOf("PTAG");
-        if (!layerChunk && options_.dropUnknownChunks) {
-            note("dropped a chunk '" + idText(id) + "' of unknown meaning" + atByte(at));
-            return;
-        }
-        if (!layerChunk)
-            refuse(Status::cannotConvert, "a chunk '" + idText(id) + "' of unknown meaning" + atByte(at) +
+        } else if (id == "LAYR") {
+            layer(in);
+        } else if (id == "CLIP" || id == "SURF") {
+            // Surfaces, clips, envelopes and the object's description belong to the whole object
+            // and are kept, in their order (surfaces name clips by their position).
+            objectChunks_.push_back(withEvenSubChunks(id, in, at));
+        } else if (id == "ENVL" || id == "DESC" || id == "TEXT" || id == "ICON") {
+            objectChunks_.push_back(verbatim());
+        } else if (id == "PNTS" || id == "POLS" || id == "BBOX" || id == "VMPA" || id == "VMAP" || id == "VMAD" ||
+                   id == "PTAG") {
+            // What belongs to a layer, and is read only from the layers kept.
+            if (id == "PNTS" || id == "POLS") layers_.back().hasContent = true;
+            if (!keptLayer_) return;
+            if (id == "PNTS") points(in);
+            if (id == "POLS") polygons(in, at);
+            if (id == "BBOX") boundingBox_ = true;
+            if (id == "VMPA") parameters_ = verbatim();
+            if (id == "VMAP") vertexMap(in);
+            if (id == "VMAD") polygonMap(in);
+            if (id == "PTAG") polygonTags(in);
+        } else if (options_.dropUnknownChunks) {
+            note("dropped a chunk '" + printable(id) + "' of unknown meaning" + atByte(at));
+        } else {
+            refuse(Status::cannotConvert, "a chunk '" + printable(id) + "' of unknown meaning" + atByte(at) +
                                               ": it may name points or polygons that converting renumbers");
-        if (id == idOf("PNTS") || id == idOf("POLS")) layers_.back().hasContent = true;
-        if (!keptLayer_) return;
-        switch (id) {
-        case idOf("PNTS"): return points(in);
-        case idOf("BBOX"): boundingBox_ = true; return;
-        case idOf("VMPA"): parameters_ = verbatim(); return;
-        case idOf("VMAP"): return vertexMap(in);
-        case idOf("VMAD"): return polygonMap(in);
-        case idOf("POLS"): return polygons(in, at);
-        case idOf("PTAG"): return polygonTags(in);
-        default: return;
         }
     }
 
     // A surface or clip as it is, or with its odd-length sub-chunks evened where korvo's reader
     // would not find its way through them otherwise.
-    lwo::Chunk withEvenSubChunks(uint32_t id, ChunkReader& in, size_t at) {
+    lwo::Chunk withEvenSubChunks(const std::string& id, ChunkReader& in, size_t at) {
         size_t begin = at + 8, end = begin + in.left();
-        lwo::Chunk chunk{idText(id), std::vector<uint8_t>(bytes_ + begin, bytes_ + end)};
+        lwo::Chunk chunk{id, std::vector<uint8_t>(bytes_ + begin, bytes_ + end)};
         size_t subChunks = begin + 4;   // after a clip's number
-        if (id == idOf("SURF")) {
+        if (id == "SURF") {
             ChunkReader header(bytes_, begin, end, "");
             try {
                 header.s0();   // the name
@@ -392,7 +377,7 @@ private:
             subChunks = header.offset();
         }
         if (subChunks > end) return chunk;
-        bool surface = id == idOf("SURF");
+        bool surface = id == "SURF";
         size_t evened = 0;
         if (walkSubChunks(bytes_, subChunks, end, surface, false, nullptr, evened)) return chunk;
         lwo::IffBuffer out;
@@ -439,11 +424,11 @@ private:
     void vertexMap(ChunkReader& in) {
         std::optional<lwo::Chunk> parameters = std::move(parameters_);
         parameters_.reset();
-        uint32_t type = in.id4();
+        std::string type = in.id4();
         uint32_t dimension = in.u2();
         std::string name = in.s0();
-        if (type != idOf("TXUV")) {
-            note("dropped VMAP '" + name + "' of type '" + idText(type) + "': korvo reads only TXUV maps");
+        if (type != "TXUV") {
+            note("dropped VMAP '" + name + "' of type '" + printable(type) + "': korvo reads only TXUV maps");
             return;
         }
         if (dimension != 2) {
@@ -464,11 +449,11 @@ private:
 
     void polygonMap(ChunkReader& in) {
         parameters_.reset();
-        uint32_t type = in.id4();
+        std::string type = in.id4();
         uint32_t dimension = in.u2();
         std::string name = in.s0();
-        if (type != idOf("TXUV") || dimension != 2) {
-            note("dropped VMAD '" + name + "' of type '" + idText(type) + "': korvo reads only TXUV maps");
+        if (type != "TXUV" || dimension != 2) {
+            note("dropped VMAD '" + name + "' of type '" + printable(type) + "': korvo reads only TXUV maps");
             return;
         }
         PolygonUVMap* map = nullptr;
@@ -493,15 +478,14 @@ private:
     }
 
     void polygons(ChunkReader& in, size_t at) {
-        uint32_t type = in.id4();
-        std::string typeText = idText(type);
-        if (type == idOf("PTCH") || type == idOf("SUBD"))
+        std::string type = in.id4(), typeText = printable(type);
+        if (type == "PTCH" || type == "SUBD")
             refuse(Status::cannotConvert, "subdivision patches (a POLS chunk of type " + typeText + ")" + atByte(at) +
                                               ": freeze them into polygons in the modeller first");
-        if (type == idOf("MBAL"))
+        if (type == "MBAL")
             refuse(Status::cannotConvert, "metaballs (a POLS chunk of type MBAL)" + atByte(at) + ": lwo-convert cannot make triangles of them");
-        bool faces = type == idOf("FACE");
-        if (!faces && type != idOf("CURV") && type != idOf("BONE"))
+        bool faces = type == "FACE";
+        if (!faces && type != "CURV" && type != "BONE")
             refuse(Status::cannotConvert, "polygons of an unknown type '" + typeText + "'" + atByte(at));
         // Polygon tags and VMADs after this chunk number its polygons from 0.
         polygonOfLocal_.clear();
@@ -524,16 +508,16 @@ private:
             polygons_.push_back(std::move(polygon));
         }
         if (!dropped) return;
-        if (type == idOf("CURV"))
+        if (type == "CURV")
             droppedCurves_ += dropped;
-        else if (type == idOf("BONE"))
+        else if (type == "BONE")
             droppedBones_ += dropped;
         else
             droppedShortPolygons_ += dropped;
     }
 
     void polygonTags(ChunkReader& in) {
-        auto& list = polygonTagsOfType(in.id4Text());
+        auto& list = polygonTagsOfType(in.id4());
         while (!in.done()) {
             size_t polygonAt = in.offset();
             uint32_t polygon = in.vx();

@@ -79,17 +79,20 @@ double triangleArea(const LWObject& object, const LWTriangle& t, std::array<doub
     return std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) / 2;
 }
 
+// An object of one polygon of surface `name` through the points given, in order.
+lwo::Object polygon(const std::vector<std::array<float, 3>>& points, const std::string& name, uint16_t flags = 0) {
+    lwo::Object o;
+    std::vector<uint32_t> corners;
+    for (const auto& p : points) corners.push_back(o.addPoint(p[0], p[1], p[2]));
+    o.setSurface(o.addPolygon(corners, flags), name);
+    o.addSurface(name);
+    return o;
+}
+
 // ---- Polygons become triangles ------------------------------------------------------------
 
 TEST(LwoConvert, AQuadBecomesTwoTrianglesOfItsSurface) {
-    lwo::Object o;
-    o.addPoint(0, 0, 0);
-    o.addPoint(1, 0, 0);
-    o.addPoint(1, 1, 0);
-    o.addPoint(0, 1, 0);
-    o.setSurface(o.addPolygon({0, 1, 2, 3}), "Tile");
-    o.addSurface("Tile");
-    Result result = convert(o);
+    Result result = convert(polygon({{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, "Tile"));
     auto object = converted(result);
     ASSERT_TRUE(object);
     EXPECT_EQ(result.notes, (std::vector<std::string>{"made 2 triangles of 1 polygon (1 of four or more corners)"}));
@@ -105,14 +108,7 @@ TEST(LwoConvert, AQuadBecomesTwoTrianglesOfItsSurface) {
 TEST(LwoConvert, AConcaveQuadIsCutAlongTheDiagonalInsideIt) {
     // A dart in the plane y = 5: corner 3 points inwards, so the fan from corner 0 would cover
     // the notch. Corner 1's triangle holds corner 3; corner 2's is the first ear.
-    lwo::Object o;
-    o.addPoint(0, 5, 0);
-    o.addPoint(2, 5, 1);
-    o.addPoint(0, 5, 2);
-    o.addPoint(1, 5, 1);
-    o.setSurface(o.addPolygon({0, 1, 2, 3}), "Dart");
-    o.addSurface("Dart");
-    auto object = converted(convert(o));
+    auto object = converted(convert(polygon({{0, 5, 0}, {2, 5, 1}, {0, 5, 2}, {1, 5, 1}}, "Dart")));
     ASSERT_TRUE(object);
     EXPECT_EQ(corners(*object), (Corners{{1, 2, 3}, {0, 1, 3}}));
 }
@@ -121,18 +117,15 @@ TEST(LwoConvert, AConcaveStarInATiltedPlaneIsCoveredExactlyWithItsOwnWinding) {
     // Ten corners, starting at an inner (reflex) one, in the plane spanned by e1 and e2.
     const double e1[3] = {1 / std::sqrt(2.0), 1 / std::sqrt(2.0), 0};
     const double e2[3] = {-1 / std::sqrt(6.0), 1 / std::sqrt(6.0), 2 / std::sqrt(6.0)};
-    lwo::Object o;
-    std::vector<uint32_t> star;
+    std::vector<std::array<float, 3>> star;
     std::vector<std::array<double, 2>> flat;
     for (int i = 0; i < 10; ++i) {
         double radius = i % 2 ? 2.0 : 0.5, angle = M_PI / 5 * i;
         double x = radius * std::cos(angle), y = radius * std::sin(angle);
         flat.push_back({x, y});
-        star.push_back(o.addPoint(float(x * e1[0] + y * e2[0] + 3), float(x * e1[1] + y * e2[1]), float(x * e1[2] + y * e2[2])));
+        star.push_back({float(x * e1[0] + y * e2[0] + 3), float(x * e1[1] + y * e2[1]), float(x * e1[2] + y * e2[2])});
     }
-    o.setSurface(o.addPolygon(star), "Star");
-    o.addSurface("Star");
-    auto object = converted(convert(o));
+    auto object = converted(convert(polygon(star, "Star")));
     ASSERT_TRUE(object);
     ASSERT_EQ(object->triangles.size(), 8u);
     double area = 0;
@@ -152,12 +145,9 @@ TEST(LwoConvert, AConcaveStarInATiltedPlaneIsCoveredExactlyWithItsOwnWinding) {
 }
 
 TEST(LwoConvert, ConvexPolygonsBecomeTheFanFromTheirFirstCorner) {
-    lwo::Object o;
-    std::vector<uint32_t> hexagon;
-    for (int i = 0; i < 6; ++i) hexagon.push_back(o.addPoint(float(std::cos(i * M_PI / 3)), 0, float(std::sin(i * M_PI / 3))));
-    o.setSurface(o.addPolygon(hexagon, 5), "Hex");
-    o.addSurface("Hex");
-    std::vector<uint8_t> bytes = lwo::assemble(o);
+    std::vector<std::array<float, 3>> hexagon;
+    for (int i = 0; i < 6; ++i) hexagon.push_back({float(std::cos(i * M_PI / 3)), 0, float(std::sin(i * M_PI / 3))});
+    std::vector<uint8_t> bytes = lwo::assemble(polygon(hexagon, "Hex", 5));
     auto object = converted(convert(bytes));
     ASSERT_TRUE(object);
     EXPECT_EQ(corners(*object), (Corners{{0, 1, 2}, {0, 2, 3}, {0, 3, 4}, {0, 4, 5}}));
