@@ -335,8 +335,9 @@ private:
         } else if (id == "LAYR") {
             layer(in);
         } else if (id == "CLIP" || id == "SURF") {
-            // Surfaces, clips, envelopes and the object's description belong to the whole object
-            // and are kept, in their order (surfaces name clips by their position).
+            // Surfaces and clips (their sub-chunks evened where needed), envelopes and the object's
+            // description belong to the whole object and are kept in their order (surfaces name
+            // clips by their position).
             objectChunks_.push_back(withEvenSubChunks(id, in, at));
         } else if (id == "ENVL" || id == "DESC" || id == "TEXT" || id == "ICON") {
             objectChunks_.push_back(verbatim());
@@ -427,15 +428,7 @@ private:
         std::string type = in.id4();
         uint32_t dimension = in.u2();
         std::string name = in.s0();
-        if (type != "TXUV") {
-            note("dropped VMAP '" + name + "' of type '" + printable(type) + "': korvo reads only TXUV maps");
-            return;
-        }
-        if (dimension != 2) {
-            note("dropped VMAP '" + name + "' of type TXUV with " + std::to_string(dimension) +
-                 " values per point: korvo reads two");
-            return;
-        }
+        if (type != "TXUV" || dimension != 2) return noteDroppedMap("VMAP", name, type, dimension);
         UVMap& map = uvMap(name);
         if (!map.parameters) map.parameters = std::move(parameters);
         while (!in.done()) {
@@ -447,15 +440,20 @@ private:
         }
     }
 
+    void noteDroppedMap(const std::string& kind, const std::string& name, const std::string& type, uint32_t dimension) {
+        if (type != "TXUV")
+            note("dropped " + kind + " '" + name + "' of type '" + printable(type) + "': korvo reads only TXUV maps");
+        else
+            note("dropped " + kind + " '" + name + "' of type TXUV with " + std::to_string(dimension) +
+                 " values per point: korvo reads two");
+    }
+
     void polygonMap(ChunkReader& in) {
         parameters_.reset();
         std::string type = in.id4();
         uint32_t dimension = in.u2();
         std::string name = in.s0();
-        if (type != "TXUV" || dimension != 2) {
-            note("dropped VMAD '" + name + "' of type '" + printable(type) + "': korvo reads only TXUV maps");
-            return;
-        }
+        if (type != "TXUV" || dimension != 2) return noteDroppedMap("VMAD", name, type, dimension);
         PolygonUVMap* map = nullptr;
         for (PolygonUVMap& m : polygonUVMaps_)
             if (m.name == name) map = &m;
@@ -483,7 +481,8 @@ private:
             refuse(Status::cannotConvert, "subdivision patches (a POLS chunk of type " + typeText + ")" + atByte(at) +
                                               ": freeze them into polygons in the modeller first");
         if (type == "MBAL")
-            refuse(Status::cannotConvert, "metaballs (a POLS chunk of type MBAL)" + atByte(at) + ": lwo-convert cannot make triangles of them");
+            refuse(Status::cannotConvert,
+                   "metaballs (a POLS chunk of type MBAL)" + atByte(at) + ": lwo-convert cannot make triangles of them");
         bool faces = type == "FACE";
         if (!faces && type != "CURV" && type != "BONE")
             refuse(Status::cannotConvert, "polygons of an unknown type '" + typeText + "'" + atByte(at));
@@ -549,7 +548,8 @@ private:
         std::vector<const lwo::Layer*> kept;
         std::string all;
         for (const LayerSeen& layer : layers_) {
-            std::string text = std::to_string(layer.header.number) + (layer.header.name.empty() ? "" : " '" + layer.header.name + "'");
+            std::string text = std::to_string(layer.header.number);
+            if (!layer.header.name.empty()) text += " '" + layer.header.name + "'";
             all += (all.empty() ? "" : ", ") + text;
             if (options_.layer < 0 || layer.header.number == options_.layer) kept.push_back(&layer.header);
         }
@@ -695,7 +695,8 @@ private:
                 positions.push_back({point[0], point[1], point[2]});
             }
             for (const auto& t : triangulate(positions))
-                triangles_.push_back({{polygon.corners[t[0]], polygon.corners[t[1]], polygon.corners[t[2]]}, polygon.flags, p});
+                triangles_.push_back(
+                    {{polygon.corners[t[0]], polygon.corners[t[1]], polygon.corners[t[2]]}, polygon.flags, p});
         }
         if (triangles_.size() > maxIndices)
             refuse(Status::cannotConvert, std::to_string(triangles_.size()) + " triangles, more than LWO2's indices reach");
@@ -703,7 +704,8 @@ private:
             note("made " + counted(triangles_.size(), "triangle") + " of " + counted(polygons_.size(), "polygon") + " (" +
                  std::to_string(ngonCount) + " of four or more corners)");
         if (droppedShortPolygons_)
-            note("dropped " + counted(droppedShortPolygons_, "polygon") + " of one or two points: korvo draws triangles only");
+            note("dropped " + counted(droppedShortPolygons_, "polygon") +
+                 " of one or two points: korvo draws triangles only");
         if (droppedCurves_) note("dropped " + counted(droppedCurves_, "curve") + " (POLS of type CURV)");
         if (droppedBones_) note("dropped " + counted(droppedBones_, "bone") + " (POLS of type BONE)");
     }

@@ -139,7 +139,8 @@ TEST(LwoConvert, AConcaveStarInATiltedPlaneIsCoveredExactlyWithItsOwnWinding) {
     for (const LWTriangle& t : object->triangles) {
         std::array<double, 3> n;
         covered += triangleArea(*object, t, &n);
-        EXPECT_GT(n[0] * axis[0] + n[1] * axis[1] + n[2] * axis[2], 0) << t.corner[0] << " " << t.corner[1] << " " << t.corner[2];
+        EXPECT_GT(n[0] * axis[0] + n[1] * axis[1] + n[2] * axis[2], 0)
+            << t.corner[0] << " " << t.corner[1] << " " << t.corner[2];
     }
     EXPECT_NEAR(covered, area, 1e-4) << "triangles outside the star or over one another";
 }
@@ -483,7 +484,8 @@ TEST(LwoConvert, WhatCannotBeConvertedIsRefusedWithItsReason) {
         o.setPolygonType(type);
         cases.push_back({type, o.chunks(), "LWO2", Status::cannotConvert,
                          std::string("subdivision patches (a POLS chunk of type ") + type + ") (at byte " +
-                             std::to_string(offsetOf(o.chunks(), "POLS")) + "): freeze them into polygons in the modeller first"});
+                             std::to_string(offsetOf(o.chunks(), "POLS")) +
+                             "): freeze them into polygons in the modeller first"});
     }
     {
         lwo::Object o = triangle();
@@ -518,7 +520,8 @@ TEST(LwoConvert, WhatCannotBeConvertedIsRefusedWithItsReason) {
         lwo::Object o = triangle();
         o.tagPolygon("SURF", 0, 1);
         cases.push_back({"tag beyond", o.chunks(), "LWO2", Status::damaged,
-                         "tag 1 is beyond the 1 tags (at byte " + std::to_string(offsetOf(o.chunks(), "PTAG") + 12 + 4 + 2) + ")"});
+                         "tag 1 is beyond the 1 tags (at byte " +
+                             std::to_string(offsetOf(o.chunks(), "PTAG") + 12 + 4 + 2) + ")"});
     }
     {
         lwo::Object o = triangle();

@@ -102,8 +102,8 @@ TEST_F(LwoConvertTool, RefusalsWriteNothingAndHaveTheirOwnExitCodes) {
     RunResult layer = convert({"--layer", "2", "cube.lwo", "out.lwo"});
     EXPECT_EQ(layer.exitCode, 1);
     EXPECT_EQ(layer.err, "lwo-convert: cube.lwo: no layer 2; its layers: 0\n");
-    for (const std::vector<std::string>& wrong :
-         {std::vector<std::string>{}, {"cube.lwo"}, {"--layer", "x", "cube.lwo", "out.lwo"}, {"--fast", "cube.lwo", "out.lwo"}})
+    for (const std::vector<std::string>& wrong : {std::vector<std::string>{}, {"cube.lwo"},
+                                                  {"--layer", "x", "cube.lwo", "out.lwo"}, {"--fast", "cube.lwo", "out.lwo"}})
         EXPECT_EQ(convert(wrong).exitCode, 1);
 }
 

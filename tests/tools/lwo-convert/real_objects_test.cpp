@@ -166,7 +166,8 @@ TEST_F(RealObjects, PerPolygonUVsOfTheRifleLandOnTheirCorners) {
     std::map<std::pair<uint32_t, uint32_t>, std::pair<float, float>> vmad;
     size_t pos = 12;
     while (pos + 8 <= bytes.size()) {
-        size_t length = size_t(bytes[pos + 4]) << 24 | size_t(bytes[pos + 5]) << 16 | size_t(bytes[pos + 6]) << 8 | bytes[pos + 7];
+        size_t length =
+            size_t(bytes[pos + 4]) << 24 | size_t(bytes[pos + 5]) << 16 | size_t(bytes[pos + 6]) << 8 | bytes[pos + 7];
         if (std::string(bytes.begin() + long(pos), bytes.begin() + long(pos) + 4) == "VMAD") {
             size_t at = pos + 8 + 4 + 2, end = pos + 8 + length;
             while (bytes[at]) ++at;
