@@ -488,16 +488,6 @@ TEST(LwoConvert, WhatCannotBeConvertedIsRefusedWithItsReason) {
                              "): freeze them into polygons in the modeller first"});
     }
     {
-        lwo::Object o = triangle();
-        o.setPolygonType("MBAL");
-        cases.push_back({"metaballs", o.chunks(), "LWO2", Status::cannotConvert,
-                         "metaballs (a POLS chunk of type MBAL) (at byte " + std::to_string(offsetOf(o.chunks(), "POLS")) +
-                             "): lwo-convert cannot make triangles of them"});
-        o.setPolygonType("FOOT");
-        cases.push_back({"unknown polygons", o.chunks(), "LWO2", Status::cannotConvert,
-                         "polygons of an unknown type 'FOOT' (at byte " + std::to_string(offsetOf(o.chunks(), "POLS")) + ")"});
-    }
-    {
         std::vector<lwo::Chunk> chunks = triangle().chunks();
         chunks.insert(chunks.begin() + 3, lwo::Chunk{"XTRA", {0, 1}});
         cases.push_back({"unknown chunk", chunks, "LWO2", Status::cannotConvert,
