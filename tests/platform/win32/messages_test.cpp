@@ -192,6 +192,23 @@ TEST_F(Win32Messages, QuitComesAfterPostedMessagesAndBeforePaint) {
     EXPECT_EQ(m.message, UINT(WM_PAINT));
 }
 
+TEST_F(Win32Messages, QuitWaitsForTheInputAlreadyQueued) {
+    // A key pressed before the quit is posted is still delivered, all of it, first.
+    configure("0:A");
+    HWND window = create();
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    PostQuitMessage(0);
+    EXPECT_EQ(drain(), (std::vector<UINT>{WM_KEYDOWN, WM_CHAR, WM_KEYUP, WM_QUIT}));
+    // Looking without removing shows the input too, not the quit that comes after it.
+    configure("0:B");
+    create();
+    PostQuitMessage(0);
+    MSG m;
+    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(m.message, UINT(WM_KEYDOWN));
+}
+
 TEST_F(Win32Messages, PeekWithoutRemovalLeavesTheMessage) {
     HWND window = create();
     PostMessageA(window, WM_USER + 5, 9, 0);
