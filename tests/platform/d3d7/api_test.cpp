@@ -185,6 +185,8 @@ protected:
     }
 };
 
+// Every state the programs set or leave to its default, at the value a new Direct3D 7 device
+// starts with.
 TEST_F(D3DDeviceState, ANewDeviceHasDirect3DsDefaults) {
     struct Case {
         D3DRENDERSTATETYPE state;
@@ -197,26 +199,66 @@ TEST_F(D3DDeviceState, ANewDeviceHasDirect3DsDefaults) {
         {D3DRENDERSTATE_CULLMODE, D3DCULL_CCW},
         {D3DRENDERSTATE_SHADEMODE, D3DSHADE_GOURAUD},
         {D3DRENDERSTATE_FILLMODE, D3DFILL_SOLID},
+        {D3DRENDERSTATE_TEXTUREPERSPECTIVE, TRUE},
+        {D3DRENDERSTATE_LASTPIXEL, FALSE},
         {D3DRENDERSTATE_ALPHABLENDENABLE, FALSE},
         {D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE},
         {D3DRENDERSTATE_DESTBLEND, D3DBLEND_ZERO},
+        {D3DRENDERSTATE_ALPHATESTENABLE, FALSE},
+        {D3DRENDERSTATE_ALPHAFUNC, D3DCMP_ALWAYS},
+        {D3DRENDERSTATE_ALPHAREF, 0},
+        {D3DRENDERSTATE_STENCILENABLE, FALSE},
+        {D3DRENDERSTATE_FOGENABLE, FALSE},
+        {D3DRENDERSTATE_FOGTABLEMODE, D3DFOG_NONE},
+        {D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_NONE},
+        {D3DRENDERSTATE_WRAP0, 0},
+        {D3DRENDERSTATE_CLIPPING, TRUE},
         {D3DRENDERSTATE_LIGHTING, TRUE},
         {D3DRENDERSTATE_AMBIENT, 0},
         {D3DRENDERSTATE_SPECULARENABLE, FALSE},
         {D3DRENDERSTATE_LOCALVIEWER, TRUE},
+        {D3DRENDERSTATE_NORMALIZENORMALS, FALSE},
+        {D3DRENDERSTATE_COLORVERTEX, TRUE},
+        {D3DRENDERSTATE_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1},
+        {D3DRENDERSTATE_SPECULARMATERIALSOURCE, D3DMCS_COLOR2},
+        {D3DRENDERSTATE_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL},
+        {D3DRENDERSTATE_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL},
+        {D3DRENDERSTATE_VERTEXBLEND, D3DVBLEND_DISABLE},
         {D3DRENDERSTATE_COLORKEYENABLE, FALSE},
         {D3DRENDERSTATE_DITHERENABLE, FALSE},
-        {D3DRENDERSTATE_COLORVERTEX, TRUE},
     };
     for (const Case& c : cases) EXPECT_EQ(renderState(c.state), c.value) << "render state " << c.state;
-    EXPECT_EQ(stageState(0, D3DTSS_COLOROP), DWORD(D3DTOP_MODULATE));
-    EXPECT_EQ(stageState(0, D3DTSS_ALPHAOP), DWORD(D3DTOP_SELECTARG1));
-    EXPECT_EQ(stageState(1, D3DTSS_COLOROP), DWORD(D3DTOP_DISABLE));
-    EXPECT_EQ(stageState(0, D3DTSS_COLORARG1), DWORD(D3DTA_TEXTURE));
-    EXPECT_EQ(stageState(0, D3DTSS_COLORARG2), DWORD(D3DTA_CURRENT));
-    EXPECT_EQ(stageState(3, D3DTSS_TEXCOORDINDEX), 3u);
-    EXPECT_EQ(stageState(0, D3DTSS_MAGFILTER), DWORD(D3DTFG_POINT));
-    EXPECT_EQ(stageState(0, D3DTSS_MIPFILTER), DWORD(D3DTFP_NONE));
+    struct StageCase {
+        DWORD stage;
+        D3DTEXTURESTAGESTATETYPE state;
+        DWORD value;
+    };
+    const StageCase stageCases[] = {
+        {0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+        {0, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+        {0, D3DTSS_COLORARG2, D3DTA_CURRENT},
+        {0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
+        {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE},
+        {0, D3DTSS_ALPHAARG2, D3DTA_CURRENT},
+        {0, D3DTSS_TEXCOORDINDEX, 0},
+        {0, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
+        {0, D3DTSS_ADDRESSV, D3DTADDRESS_WRAP},
+        {0, D3DTSS_MAGFILTER, D3DTFG_POINT},
+        {0, D3DTSS_MINFILTER, D3DTFN_POINT},
+        {0, D3DTSS_MIPFILTER, D3DTFP_NONE},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+        {1, D3DTSS_COLORARG1, D3DTA_TEXTURE},
+        {1, D3DTSS_COLORARG2, D3DTA_CURRENT},
+        {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE},
+        {1, D3DTSS_TEXCOORDINDEX, 1},
+        {1, D3DTSS_ADDRESSU, D3DTADDRESS_WRAP},
+        {1, D3DTSS_MAGFILTER, D3DTFG_POINT},
+        {1, D3DTSS_MINFILTER, D3DTFN_POINT},
+        {1, D3DTSS_MIPFILTER, D3DTFP_NONE},
+        {3, D3DTSS_TEXCOORDINDEX, 3},
+    };
+    for (const StageCase& c : stageCases)
+        EXPECT_EQ(stageState(c.stage, c.state), c.value) << "stage " << c.stage << " state " << c.state;
     D3DVIEWPORT7 vp{};
     EXPECT_EQ(device->GetViewport(&vp), D3D_OK);
     EXPECT_EQ(vp.dwWidth, 32u);
@@ -473,13 +515,16 @@ TEST_F(D3DVertexBuffers, ProcessVerticesWritesScreenPositionsAndReciprocalW) {
     EXPECT_FLOAT_EQ(t[2].rhw, -2.0f);
     out->Unlock();
 
-    // The viewport moves and scales the result.
-    D3DVIEWPORT7 vp{8, 4, 16, 16, 0.0f, 1.0f};
-    device->SetViewport(&vp);
-    ASSERT_EQ(out->ProcessVertices(D3DVOP_TRANSFORM | D3DVOP_CLIP, 0, 1, source, 0, device, 0), D3D_OK);
+    // The viewport moves and scales the result, depth included: z lands in MinZ..MaxZ.
+    D3DVIEWPORT7 vp{8, 4, 16, 16, 0.25f, 0.75f};
+    ASSERT_EQ(device->SetViewport(&vp), D3D_OK);
+    ASSERT_EQ(out->ProcessVertices(D3DVOP_TRANSFORM | D3DVOP_CLIP, 0, 2, source, 0, device, 0), D3D_OK);
     out->Lock(DDLOCK_READONLY, reinterpret_cast<void**>(&t), nullptr);
     EXPECT_FLOAT_EQ(t[0].sx, 8 + 1.25f * 8);
     EXPECT_FLOAT_EQ(t[0].sy, 4 + 0.875f * 8);
+    EXPECT_FLOAT_EQ(t[0].sz, 0.25f + 0.5f * (1.1f * 4 - 1.1f) / 4);
+    EXPECT_FLOAT_EQ(t[1].sz, 0.25f + 0.5f * (1.1f * 2 - 1.1f) / 2);
+    EXPECT_FLOAT_EQ(t[0].rhw, 0.25f) << "the depth range leaves 1/w alone";
     out->Unlock();
 
     EXPECT_EQ(out->ProcessVertices(D3DVOP_TRANSFORM, 2, 2, source, 0, device, 0), DDERR_INVALIDPARAMS);

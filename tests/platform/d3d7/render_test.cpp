@@ -84,8 +84,99 @@ struct Vector {
 
 Vector vec(const D3DVECTOR& v) { return {v.x, v.y, v.z}; }
 
-// The Direct3D 7 vertex colour of a point P with normal N, in camera space (the view is the
-// identity here): diffuse = clamp(Ca (Ga + sum La att spot) + Cd sum Ld (N.L) att spot + Ce),
+// A 4 x 4 matrix in Direct3D's layout (row vectors, p' = p x M), in double precision.
+struct Matrix {
+    double m[4][4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+
+    Matrix operator*(const Matrix& o) const {
+        Matrix r;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) {
+                r.m[i][j] = 0;
+                for (int k = 0; k < 4; ++k) r.m[i][j] += m[i][k] * o.m[k][j];
+            }
+        return r;
+    }
+    Vector point(Vector p) const {   // (x, y, z, 1) x M, affine matrices only
+        return {p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0],
+                p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1],
+                p.x * m[0][2] + p.y * m[1][2] + p.z * m[2][2] + m[3][2]};
+    }
+    Vector direction(Vector v) const {   // (x, y, z, 0) x M
+        return {v.x * m[0][0] + v.y * m[1][0] + v.z * m[2][0], v.x * m[0][1] + v.y * m[1][1] + v.z * m[2][1],
+                v.x * m[0][2] + v.y * m[1][2] + v.z * m[2][2]};
+    }
+    Matrix transposed() const {
+        Matrix r;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) r.m[i][j] = m[j][i];
+        return r;
+    }
+    // Gauss-Jordan with partial pivoting; the matrices here are far from singular.
+    Matrix inverse() const {
+        double a[4][8];
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 8; ++j) a[i][j] = j < 4 ? m[i][j] : (j - 4 == i);
+        for (int c = 0; c < 4; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < 4; ++r)
+                if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+            std::swap(a[c], a[pivot]);
+            double pivotValue = a[c][c];
+            for (int j = 0; j < 8; ++j) a[c][j] /= pivotValue;
+            for (int r = 0; r < 4; ++r) {
+                double factor = a[r][c];
+                if (r != c)
+                    for (int j = 0; j < 8; ++j) a[r][j] -= factor * a[c][j];
+            }
+        }
+        Matrix r;
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j) r.m[i][j] = a[i][j + 4];
+        return r;
+    }
+    D3DMATRIX d3d() const {
+        D3DMATRIX out;
+        float* f = &out._11;
+        for (int i = 0; i < 16; ++i) f[i] = float(m[i / 4][i % 4]);
+        return out;
+    }
+};
+
+Matrix scaling(double x, double y, double z) {
+    Matrix s;
+    s.m[0][0] = x;
+    s.m[1][1] = y;
+    s.m[2][2] = z;
+    return s;
+}
+
+Matrix moved(double x, double y, double z) {
+    Matrix t;
+    t.m[3][0] = x;
+    t.m[3][1] = y;
+    t.m[3][2] = z;
+    return t;
+}
+
+Matrix turnedAboutY(double a) {
+    Matrix r;
+    r.m[0][0] = r.m[2][2] = std::cos(a);
+    r.m[0][2] = -std::sin(a);
+    r.m[2][0] = std::sin(a);
+    return r;
+}
+
+Matrix turnedAboutX(double a) {
+    Matrix r;
+    r.m[1][1] = r.m[2][2] = std::cos(a);
+    r.m[1][2] = std::sin(a);
+    r.m[2][1] = -std::sin(a);
+    return r;
+}
+
+// The Direct3D 7 vertex colour of a point P with normal N, both in camera space (N as the
+// device has it: of any length unless the device normalises normals): diffuse = clamp(Ca (Ga + sum La att spot) + Cd sum Ld (N.L) att spot + Ce),
 // specular = clamp(Cs sum Ls (N.H)^P att spot), att = 1 / (a0 + a1 d + a2 d^2) and 0 beyond the
 // range, spot = ((cos a - cos(phi/2)) / (cos(theta/2) - cos(phi/2)))^falloff between the cones,
 // H = norm(L + V) with V towards the eye (local viewer) or (0, 0, -1).
@@ -157,12 +248,30 @@ protected:
         device->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, TRUE);
     }
 
-    // A unit sphere at `centre`, drawn as one point per pixel: the point where the ray through
-    // the pixel's centre meets the sphere, so each pixel shows exactly one lit vertex. Returns
-    // how many pixels differ from the Direct3D 7 equations by more than `tolerance`.
-    int drawAndCompare(const std::vector<D3DLIGHT7>& lights, bool localViewer, int tolerance, const char* image) {
+    // A unit sphere at `centre` (camera space), drawn as one point per pixel: the point where the
+    // ray through the pixel's centre meets the sphere, so each pixel shows exactly one lit vertex.
+    // Returns how many pixels differ from the Direct3D 7 equations by more than `tolerance`.
+    //
+    // The lights are given in camera space; the device gets them in world space through the
+    // inverse of `view`. Each vertex is handed over in model space, with a unit normal there, so
+    // that world x view puts it back on the sphere: the normal reaches camera space through the
+    // inverse transpose of world x view, and keeps the length that gives it unless the device
+    // normalises normals.
+    int drawAndCompare(const std::vector<D3DLIGHT7>& lights, bool localViewer, int tolerance, const char* image,
+                       const Matrix& world = Matrix(), const Matrix& view = Matrix(), bool normalizeNormals = false) {
+        const Matrix worldView = world * view, modelFromCamera = worldView.inverse(),
+                     worldFromCamera = view.inverse(), normalToModel = worldView.transposed(),
+                     normalToCamera = worldView.inverse().transposed();
+        D3DMATRIX w = world.d3d(), v = view.d3d();
+        device->SetTransform(D3DTRANSFORMSTATE_WORLD, &w);
+        device->SetTransform(D3DTRANSFORMSTATE_VIEW, &v);
+        device->SetRenderState(D3DRENDERSTATE_NORMALIZENORMALS, normalizeNormals);
         for (size_t i = 0; i < lights.size(); ++i) {
             D3DLIGHT7 l = lights[i];
+            Vector position = worldFromCamera.point(vec(l.dvPosition)),
+                   direction = worldFromCamera.direction(vec(l.dvDirection));
+            l.dvPosition = {{float(position.x)}, {float(position.y)}, {float(position.z)}};
+            l.dvDirection = {{float(direction.x)}, {float(direction.y)}, {float(direction.z)}};
             EXPECT_EQ(device->SetLight(DWORD(i), &l), D3D_OK);
             EXPECT_EQ(device->LightEnable(DWORD(i), TRUE), D3D_OK);
         }
@@ -183,8 +292,11 @@ protected:
                 if (disc < 0.05) continue;
                 double t = (-b - std::sqrt(disc)) / (2 * a);
                 Vector p = ray * t, n = (p - centre).normal();
-                samples.push_back({x, y, p, n});
-                points.push_back({float(p.x), float(p.y), float(p.z), float(n.x), float(n.y), float(n.z), 0, 0});
+                Vector modelPosition = modelFromCamera.point(p), modelNormal = normalToModel.direction(n).normal();
+                Vector deviceNormal = normalToCamera.direction(modelNormal);
+                samples.push_back({x, y, p, normalizeNormals ? deviceNormal.normal() : deviceNormal});
+                points.push_back({float(modelPosition.x), float(modelPosition.y), float(modelPosition.z),
+                                  float(modelNormal.x), float(modelNormal.y), float(modelNormal.z), 0, 0});
             }
         device->BeginScene();
         clear();
@@ -264,6 +376,17 @@ TEST_F(D3DLighting, ASpotLightFallsOffBetweenItsCones) {
 
 TEST_F(D3DLighting, LightsAddUpAndANonLocalViewerLooksAlongZ) {
     EXPECT_EQ(drawAndCompare({spot(), directional(), point()}, false, 2, "light-all"), 0);
+}
+
+// A scaled, turned and moved object seen by a turned and moved camera: positions and lights
+// go through world and view; normals through the inverse transpose of world x view, which the
+// scale leaves longer or shorter than 1 (so the light is stronger or weaker) until
+// NORMALIZENORMALS makes them unit again.
+TEST_F(D3DLighting, NormalsKeepTheLengthTheWorldScaleGivesThemUnlessNormalised) {
+    const Matrix world = scaling(1.6, 0.7, 1.25) * turnedAboutX(0.4) * moved(0.3, -0.2, 0.5);
+    const Matrix view = turnedAboutY(0.5) * turnedAboutX(-0.3) * moved(0.4, -0.3, 0.2);
+    EXPECT_EQ(drawAndCompare({directional(), point()}, true, 2, "light-scaled", world, view, false), 0);
+    EXPECT_EQ(drawAndCompare({directional(), point()}, true, 2, "light-scaled-normalised", world, view, true), 0);
 }
 
 TEST_F(D3DLighting, FlatShadingLightsATriangleByItsFirstVertex) {
