@@ -1,6 +1,7 @@
 // korvo run as a user runs it: headless with the fixed clock, in a folder of its own.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <regex>
 #include <string>
@@ -25,7 +26,10 @@ protected:
 };
 
 TEST_F(Korvo, WithoutAScriptItGivesUpWithExitCodeTwenty) {
+    auto started = std::chrono::steady_clock::now();
     RunResult r = play({});
+    long runMilliseconds =
+        long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
     EXPECT_EQ(r.exitCode, 20);
     EXPECT_EQ(r.out, "cleanup: demofile not found\n");
     EXPECT_EQ(r.err, "[Korvo error] demofile not found\n");
@@ -41,6 +45,15 @@ TEST_F(Korvo, WithoutAScriptItGivesUpWithExitCodeTwenty) {
         "Cleanup: demofile not found\n"
         "Debugging ended.\n");
     EXPECT_TRUE(std::regex_match(text, form)) << text;
+    // Milliseconds since the process started: in order, and within the run's own length.
+    std::regex header(">> ([0-9]+) - at line");
+    long previous = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it) {
+        long stamp = std::stol((*it)[1]);
+        EXPECT_GE(stamp, previous);
+        EXPECT_LE(stamp, runMilliseconds);
+        previous = stamp;
+    }
 }
 
 TEST_F(Korvo, EveryRunAppendsToTheLog) {

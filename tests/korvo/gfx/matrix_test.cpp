@@ -84,30 +84,51 @@ TEST(KorvoMatrices, ViewFallsBackToOtherUpDirections) {
     EXPECT_EQ(std::memcmp(&m, &kept, sizeof m), 0);
 }
 
+// A view from a general eye towards a general target: the target lies straight ahead at its
+// distance, the eye at the origin, and the camera's own axes come out as the unit axes.
+TEST(KorvoMatrices, ViewOfAGeneralCamera) {
+    const D3DVECTOR eye = vec(1.0f, 2.0f, -3.0f), target = vec(4.0f, -2.0f, 9.0f), up = vec(0.3f, 1.0f, 0.2f);
+    D3DMATRIX m;
+    ASSERT_EQ(setView(m, eye, target, up), S_OK);
+    const float distance = 13.0f;   // |(3, -4, 12)|
+    D3DVECTOR ahead = transform(target, m), origin = transform(eye, m);
+    EXPECT_NEAR(ahead.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(ahead.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(ahead.z, distance, 1e-5f);
+    EXPECT_NEAR(origin.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(origin.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(origin.z, 0.0f, 1e-5f);
+    // The world's up, seen from the camera, leans neither left nor right and points up.
+    D3DVECTOR above = transform(vec(eye.x + up.x, eye.y + up.y, eye.z + up.z), m);
+    EXPECT_NEAR(above.x, 0.0f, 1e-5f);
+    EXPECT_GT(above.y, 0.0f);
+    // Rows and columns of the turning part are of unit length.
+    for (int i = 0; i < 3; ++i) {
+        const float* row = &m._11 + 4 * i;
+        EXPECT_NEAR(row[0] * row[0] + row[1] * row[1] + row[2] * row[2], 1.0f, 1e-5f) << "row " << i;
+        EXPECT_NEAR((&m._11)[i] * (&m._11)[i] + (&m._21)[i] * (&m._21)[i] + (&m._31)[i] * (&m._31)[i], 1.0f, 1e-5f)
+            << "column " << i;
+    }
+    EXPECT_EQ(m._14, 0.0f);
+    EXPECT_EQ(m._24, 0.0f);
+    EXPECT_EQ(m._34, 0.0f);
+    EXPECT_EQ(m._44, 1.0f);
+}
+
 TEST(KorvoMatrices, SmallHelpers) {
     EXPECT_FLOAT_EQ(squaredLength(vec(1, 2, 3)), 14.0f);
     EXPECT_FLOAT_EQ(dotProduct(vec(1, 2, 3), vec(4, -5, 6)), 12.0f);
+    // Every element different, so that a row read as a column shows.
     D3DMATRIX m;
-    setIdentity(m);
-    m._41 = 10;
-    m._42 = 20;
-    m._43 = 30;
-    m._31 = 0;
-    m._32 = 0;
-    m._33 = 1;
+    float* e = &m._11;
+    for (int i = 0; i < 16; ++i) e[i] = float(i + 1) * (i % 2 ? -1.5f : 1.0f);   // _11 = 1, _12 = -3, ...
     D3DVECTOR p = backPoint(m);
-    EXPECT_FLOAT_EQ(p.x, 10);
-    EXPECT_FLOAT_EQ(p.y, 20);
-    EXPECT_FLOAT_EQ(p.z, 29);
-}
-
-TEST(KorvoMatrices, TheFixedProjectionAngle) {
-    // 0x3F49F49E is about 45.2 degrees.
-    const uint32_t bits = 0x3F49F49E;
-    float angle;
-    std::memcpy(&angle, &bits, sizeof angle);
-    EXPECT_NEAR(angle * 180.0f / float(M_PI), 45.2f, 0.01f);
-    EXPECT_FLOAT_EQ(angle, 0.788888812f);
+    EXPECT_FLOAT_EQ(p.x, m._41 - m._31);   // 13 - 9
+    EXPECT_FLOAT_EQ(p.y, m._42 - m._32);   // -21 - (-15)
+    EXPECT_FLOAT_EQ(p.z, m._43 - m._33);   // 15 - 11
+    EXPECT_FLOAT_EQ(p.x, 4.0f);
+    EXPECT_FLOAT_EQ(p.y, -6.0f);
+    EXPECT_FLOAT_EQ(p.z, 4.0f);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "shell/cleanup.h"
 #include "shell/debuglog.h"
@@ -33,10 +37,22 @@ TEST(KorvoDebugLog, EntriesNameTheReportingSourceFile) {
     EXPECT_NE(log.str().find(" - at line "), std::string::npos);
 }
 
-TEST(KorvoDebugLog, MillisecondsCountFromTheStart) {
-    long first = processMilliseconds();
-    EXPECT_GE(first, 0);
-    EXPECT_GE(processMilliseconds(), first);
+// The header's number is wall-clock milliseconds: a pause (which takes no processor time)
+// between two entries shows in them as its length.
+TEST(KorvoDebugLog, EntriesCountWallClockMilliseconds) {
+    std::ostringstream log;
+    writeEntryHeader(log, 1, "a.cpp");
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    writeEntryHeader(log, 2, "b.cpp");
+    std::regex header(">> (-?[0-9]+) - at line");
+    std::vector<long> stamps;
+    std::string text = log.str();
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), header); it != std::sregex_iterator(); ++it)
+        stamps.push_back(std::stol((*it)[1]));
+    ASSERT_EQ(stamps.size(), 2u) << text;
+    EXPECT_GE(stamps[0], 0);
+    EXPECT_GE(stamps[1] - stamps[0], 150);
+    EXPECT_LT(stamps[1] - stamps[0], 1150);
 }
 
 TEST(KorvoCleanupDeathTest, FatalEndsWithExitCodeTwenty) {
