@@ -8,6 +8,7 @@
 #include "shell/cleanup.h"
 #include "shell/list.h"
 #include "shell/music.h"
+#include "shell/release.h"
 
 extern List sceneList;
 
@@ -69,13 +70,14 @@ void DemoFlow::runCommand(const char* command) {
     } else if (std::strcmp(command, "ResetTimer") == 0) {
         resetTime = lastTime;
     } else if (std::strcmp(command, "Quit") == 0) {
+        releaseScenesAndTextures();
         std::exit(0);
     } else if (std::strcmp(command, "DelScene") == 0) {
         if (!readWord(argument)) return;
         ListNode* node = sceneList.find(argument);
         if (node) {
             static_cast<Scene*>(node->getData())->disableAllLights();
-            delete node;   // unlinked: no longer updated or drawn; the scene itself stays
+            removeScene(node);   // no longer updated or drawn; the scene itself stays
         }
     } else if (std::strcmp(command, "PlaySong") == 0) {
         if (!readWord(argument)) return;

@@ -12,6 +12,7 @@
 #include "lightwave/viewer.h"
 #include "shell/debuglog.h"
 #include "shell/list.h"
+#include "shell/release.h"
 
 int width = 640;
 int height = 480;
@@ -128,6 +129,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     QueryPerformanceFrequency(&frequency);
     frameLoop();
 
+    releaseScenesAndTextures();
     gfx.shutdown();
     CloseWindow(gfx.window);
     return 0;

@@ -1,17 +1,22 @@
 // The graphics core on a real (headless) device: the grid, index buffers, the projection and
 // the per-frame calls.
 #include <gtest/gtest.h>
+#include <stb/stb_image_write.h>
 
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "d3d7/testing.h"
 #include "gfx/gfxcore.h"
 #include "gfx/indexbuffer.h"
 #include "lightwave/material.h"
 #include "shell/debuglog.h"
+#include "shell/list.h"
+#include "shell/release.h"
 #include "support.h"
+
+extern List textureCache;
 
 namespace {
 
@@ -77,18 +82,23 @@ TEST_F(KorvoDevice, IndexBufferRefusesBadCountsBeforeAMissingHost) {
     EXPECT_EXIT(IndexBuffer(6, nullptr), ::testing::ExitedWithCode(20), "host vertex buffer must be a valid vertex buffer");
 }
 
-TEST_F(KorvoDevice, TheProjectionIsFixed) {
-    D3DMATRIX projection;
-    gfx.device->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &projection);
-    const uint32_t bits = 0x3F49F49E;
-    float fov;
-    std::memcpy(&fov, &bits, sizeof fov);
-    float cot = std::cos(fov / 2) / std::sin(fov / 2);
-    EXPECT_FLOAT_EQ(projection._11, 0.75f * cot);
-    EXPECT_FLOAT_EQ(projection._22, cot);
-    EXPECT_FLOAT_EQ(projection._33, 2000.0f / (2000.0f - 0.18f));
-    EXPECT_FLOAT_EQ(projection._34, 1.0f);
-    EXPECT_FLOAT_EQ(projection._43, -0.18f * 2000.0f / (2000.0f - 0.18f));
+// The projection the graphics core sets, read back from the device and taken apart: a field
+// of view of about 45.2 degrees (the float 0.788888812), aspect 0.75 whatever the window's
+// size, near plane 0.18, far plane 2000.
+TEST_F(KorvoDevice, TheFixedProjectionAngle) {
+    gfx.setProjection();
+    D3DMATRIX m;
+    ASSERT_EQ(gfx.device->GetTransform(D3DTRANSFORMSTATE_PROJECTION, &m), D3D_OK);
+    double fieldOfView = 2.0 * std::atan(1.0 / m._22);
+    EXPECT_NEAR(fieldOfView * 180.0 / M_PI, 45.2, 0.01);
+    EXPECT_NEAR(fieldOfView, 0.788888812, 3e-7);
+    EXPECT_NEAR(m._11 / m._22, 0.75, 1e-6);
+    double q = m._33, nearPlane = -m._43 / q, farPlane = q * nearPlane / (q - 1.0);
+    EXPECT_NEAR(nearPlane, 0.18, 1e-5);
+    EXPECT_NEAR(farPlane, 2000.0, 5.0);   // q - 1 keeps few significant bits
+    EXPECT_EQ(m._34, 1.0f);
+    for (float zero : {m._12, m._13, m._14, m._21, m._23, m._24, m._31, m._32, m._41, m._42, m._44})
+        EXPECT_EQ(zero, 0.0f);
 }
 
 TEST_F(KorvoDevice, MaterialsKeepTransparencyAsD3DAlpha) {
@@ -104,6 +114,25 @@ TEST_F(KorvoDevice, MaterialsKeepTransparencyAsD3DAlpha) {
     material.setDissolve(1.0f);
     EXPECT_FLOAT_EQ(material.combinedTransparency, 1.0f);
     EXPECT_TRUE(material.isTransparent());
+}
+
+// The cache keeps each image loaded once, with a reference of its own that outlives the
+// materials; giving the run's resources back releases it.
+TEST_F(KorvoDevice, TheTextureCacheGivesItsTexturesBack) {
+    TempDir dir;
+    const std::string image = dir.file("stripes.png");
+    const uint8_t pixels[4 * 4 * 3] = {255, 0, 0, 0, 255, 0};
+    ASSERT_NE(stbi_write_png(image.c_str(), 4, 4, 3, pixels, 4 * 3), 0);
+    long before = d3d7::testing::liveObjects();
+    {
+        Material first(image.c_str(), -1, -1, 1), second(image.c_str(), -1, -1, 1);
+        EXPECT_EQ(first.baseTexture, second.baseTexture);
+    }
+    ASSERT_EQ(textureCache.getCount(), 1);
+    EXPECT_GT(d3d7::testing::liveObjects(), before) << "the cache holds the texture";
+    releaseScenesAndTextures();
+    EXPECT_EQ(textureCache.getCount(), 0);
+    EXPECT_EQ(d3d7::testing::liveObjects(), before);
 }
 
 }  // namespace

@@ -9,9 +9,12 @@
 
 #include "d3d7/calllog.h"
 #include "d3d7/testing.h"
+#include "flow/demoflow.h"
 #include "gfx/gfxcore.h"
 #include "lightwave/scene.h"
 #include "shell/list.h"
+#include "shell/release.h"
+#include "support.h"
 
 extern List sceneList;
 
@@ -65,14 +68,35 @@ TEST_F(KorvoFrameCalls, PresentWaitsForTheRetraceUnlessToldNotTo) {
     EXPECT_EQ(lines(), (std::vector<std::string>{"context->UpdateFrame(0)", "context->UpdateFrame(D3DX_UPDATE_NOVSYNC)"}));
 }
 
-TEST_F(KorvoFrameCalls, DisablingAllLightsSwitchesOffTheFirstHundred) {
-    Scene* scene = new Scene("lights");
-    scene->disableAllLights();
-    std::vector<std::string> calls = lines();
-    ASSERT_EQ(calls.size(), 100u);
-    EXPECT_EQ(calls.front(), "LightEnable(0, FALSE)");
-    EXPECT_EQ(calls.back(), "LightEnable(99, FALSE)");
-    delete sceneList.find("lights");
+// A script run: three scenes start, then "DelScene" switches the device lights 0 to 99 off and
+// takes the older of the two scenes of its name out of the live list, keeping it allocated.
+TEST_F(KorvoFrameCalls, DelSceneSwitchesTheLightsOffAndRemovesTheOlderScene) {
+    testing_support::TempDir dir;
+    testing_support::writeFile(dir.file("demoflow.txt"),
+                               "KVXDEMO\n0 PlayScene a.lws\n0 PlayScene b.lws\n0 PlayScene a.lws\n1 DelScene a.lws\n");
+    DemoFlow flow(dir.file("demoflow.txt").c_str());
+    flow.update(0.5f);
+    ASSERT_EQ(sceneList.getCount(), 3);
+    void* older = sceneList.at(1)->getData();
+    void* b = sceneList.at(2)->getData();
+    void* newer = sceneList.at(3)->getData();
+    d3d7::calllog::clear();
+    flow.update(1.0f);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 100; ++i) expected.push_back("LightEnable(" + std::to_string(i) + ", FALSE)");
+    EXPECT_EQ(lines(), expected);
+    ASSERT_EQ(sceneList.getCount(), 2);
+    EXPECT_STREQ(sceneList.at(1)->getName(), "b.lws");
+    EXPECT_EQ(sceneList.at(1)->getData(), b);
+    EXPECT_STREQ(sceneList.at(2)->getName(), "a.lws");
+    EXPECT_EQ(sceneList.at(2)->getData(), newer);
+    ASSERT_EQ(removedScenes.getCount(), 1);
+    EXPECT_STREQ(removedScenes.first()->getName(), "a.lws");
+    EXPECT_EQ(removedScenes.first()->getData(), older);
+
+    releaseScenesAndTextures();
+    EXPECT_EQ(sceneList.getCount(), 0);
+    EXPECT_EQ(removedScenes.getCount(), 0);
 }
 
 }  // namespace
