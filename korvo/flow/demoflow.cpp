@@ -17,9 +17,11 @@ DemoFlow::DemoFlow(const char* fileName) {
     if (!file) cleaner.fatal("demofile not found");
     char word[80];
     if (!readWord(word) || std::strcmp(word, "KVXDEMO") != 0) {
+        // A name that opens but cannot be read (a folder) is no script file either.
+        bool unreadable = std::ferror(file) != 0;
         std::fclose(file);
         file = nullptr;
-        cleaner.fatal("demoflow is not a KVX demo");
+        cleaner.fatal(unreadable ? "demofile not found" : "demoflow is not a KVX demo");
     }
     resetTime = 0.0f;
     lastTime = 0.0f;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -116,6 +117,13 @@ TEST_F(Korvo, AFileThatIsNoScriptIsRefused) {
     RunResult r = play({});
     EXPECT_EQ(r.exitCode, 20);
     EXPECT_EQ(r.out, "cleanup: demoflow is not a KVX demo\n");
+}
+
+TEST_F(Korvo, AFolderInPlaceOfTheScriptIsNotFound) {
+    std::filesystem::create_directory(dir.file("demoflow.txt"));
+    RunResult r = play({});
+    EXPECT_EQ(r.exitCode, 20);
+    EXPECT_EQ(r.out, "cleanup: demofile not found\n");
 }
 
 TEST_F(Korvo, AMissingSongEndsWithExitCodeOne) {

@@ -2,12 +2,14 @@
 // started and removed by name, the timer reset and the end of the file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "flow/demoflow.h"
 #include "gfx/gfxcore.h"
 #include "shell/list.h"
+#include "shell/release.h"
 #include "support.h"
 #include "win32/testing.h"
 
@@ -26,9 +28,7 @@ protected:
         gfx.initDevice(16);
     }
 
-    void TearDown() override {
-        while (ListNode* node = sceneList.first()) delete node;
-    }
+    void TearDown() override { releaseScenesAndTextures(); }
 
     DemoFlow* script(const std::string& text) {
         writeFile(dir.file("demoflow.txt"), text);
@@ -139,6 +139,10 @@ TEST_F(KorvoDemoFlow, ScriptsMustBeginWithTheMagicWord) {
     writeFile(dir.file("empty.txt"), "");
     EXPECT_EXIT(DemoFlow(dir.file("empty.txt").c_str()), ::testing::ExitedWithCode(20), "not a KVX demo");
     EXPECT_EXIT(DemoFlow(dir.file("missing.txt").c_str()), ::testing::ExitedWithCode(20),
+                "\\[Korvo error\\] demofile not found");
+    // A folder of that name opens but cannot be read: it is no file to be found either.
+    std::filesystem::create_directory(dir.file("folder.txt"));
+    EXPECT_EXIT(DemoFlow(dir.file("folder.txt").c_str()), ::testing::ExitedWithCode(20),
                 "\\[Korvo error\\] demofile not found");
 }
 
