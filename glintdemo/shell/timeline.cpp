@@ -40,28 +40,36 @@ void runParts(float t) {
     }
 }
 
+TimelineEffects timelineEffects = {effectEnvObjects, effectBillboards, effectFlatMesh, effectBackground,
+                                   effectTubeGroup2, effectTubeGroup1, effectBanner,     effectDotTitles,
+                                   effectRunScene,   runWorld};
+
+namespace {
+TimelineEffects& fx = timelineEffects;
+}  // namespace
+
 const TimelineRow timelineRows[timelineRowCount] = {
-    {0, 56, false, [](float) { effectEnvObjects(82.0f); effectBillboards(); }},
-    {56, 157, false, [](float) { effectFlatMesh(); }},
-    {233, 290, false, [](float) { effectFlatMesh(); effectBillboards(); }},
+    {0, 56, false, [](float) { fx.envObjects(82.0f); fx.billboards(); }},
+    {56, 157, false, [](float) { fx.flatMesh(); }},
+    {233, 290, false, [](float) { fx.flatMesh(); fx.billboards(); }},
     {0, 0, true, [](float t) { runParts(t); }},
     {12, 19, false, [](float) { currentBackground = showTextures[TextureD2_3]; }},
     {19, 31.5f, false, [](float) { currentBackground = showTextures[TextureD4_4]; }},
     {31.5f, 44, false, [](float) { currentBackground = showTextures[TextureD2_2]; }},
     {44, 56, false, [](float) { currentBackground = showTextures[TextureD4_1]; }},
-    {0, 0, true, [](float) { effectBackground(); }},
-    {56, 82, false, [](float) { runWorld(2); }},
-    {0, 56, false, [](float t) { effectTubeGroup2(t, showTextures[TextureKalju3512], 4.0f); effectDotTitles(t - 6.0f); }},
-    {0, 56, false, [](float) { effectBanner(); }},
-    {82, 136, false, [](float) { effectEnvObjects(0.0f); effectBillboards(); }},
-    {122, 132, false, [](float t) { effectTubeGroup2(t, showTextures[TextureSc2], 122.0f); }},
-    {156, 182, false, [](float t) { effectRunScene(t - 156.0f, 1, 0.243f); }},
-    {182, 233, false, [](float t) { effectFlatMesh(); runWorld(3); effectRunScene(t - 182.0f, 3, 0.343f); }},
+    {0, 0, true, [](float) { fx.background(); }},
+    {56, 82, false, [](float) { fx.runWorld(2); }},
+    {0, 56, false, [](float t) { fx.tubeGroup2(t, showTextures[TextureKalju3512], 4.0f); fx.dotTitles(t - 6.0f); }},
+    {0, 56, false, [](float) { fx.banner(); }},
+    {82, 136, false, [](float) { fx.envObjects(0.0f); fx.billboards(); }},
+    {122, 132, false, [](float t) { fx.tubeGroup2(t, showTextures[TextureSc2], 122.0f); }},
+    {156, 182, false, [](float t) { fx.runScene(t - 156.0f, 1, 0.243f); }},
+    {182, 233, false, [](float t) { fx.flatMesh(); fx.runWorld(3); fx.runScene(t - 182.0f, 3, 0.343f); }},
     {233, 290, false, [](float t) {
          currentBackground = showTextures[TextureD5_2];
-         effectTubeGroup1(t, showTextures[TextureKalju3512]);
+         fx.tubeGroup1(t, showTextures[TextureKalju3512]);
      }},
-    {132, 157, false, [](float) { runWorld(4); }},
+    {132, 157, false, [](float) { fx.runWorld(4); }},
 };
 
 void runTimeline(float t) {

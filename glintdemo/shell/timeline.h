@@ -58,6 +58,22 @@ struct TimelineRow {
 constexpr int timelineRowCount = 18;
 extern const TimelineRow timelineRows[timelineRowCount];
 
+// The effect entry points the rows call. The rows reach them through this table, which holds
+// the show's own entry points; tests put recorders in their place to see what each row does.
+struct TimelineEffects {
+    void (*envObjects)(float start);
+    void (*billboards)();
+    void (*flatMesh)();
+    void (*background)();
+    void (*tubeGroup2)(float t, Texture* picture, float start);
+    void (*tubeGroup1)(float t, Texture* picture);
+    void (*banner)();
+    void (*dotTitles)(float localTime);
+    void (*runScene)(float localTime, int variant, float rate);
+    void (*runWorld)(int world);
+};
+extern TimelineEffects timelineEffects;
+
 // Runs the rows whose windows hold t, in order.
 void runTimeline(float t);
 

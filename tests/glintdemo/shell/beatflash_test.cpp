@@ -42,6 +42,22 @@ TEST(GlintBeatFlash, KindOneDarkensThenVanishes) {
     EXPECT_EQ(later.red, 0.0f);
 }
 
+TEST(GlintBeatFlash, KindTwoBlacksOutAtOnceAndClearsOverAThirdOfASecond) {
+    BeatFlashState state;
+    const float accent = 87.91637f;   // kind 2, while the kind-0 accent at 87.72405 still decays
+    FlashLook start = lookAt(state, accent + 0.1f);
+    EXPECT_EQ(start.kind, 2);
+    EXPECT_EQ(flashPicture(start.kind), -1);
+    EXPECT_EQ(start.red + start.green + start.blue, 0.0f);
+    EXPECT_NEAR(start.alpha, 1.0f - 0.1f * 3.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(start.halfSize, 1.0f);
+    FlashLook last = lookAt(state, accent + 0.34f);   // past its third of a second: a last clear frame
+    EXPECT_TRUE(last.draw);
+    EXPECT_EQ(last.kind, 2);
+    EXPECT_FLOAT_EQ(last.alpha, 0.0f);
+    EXPECT_FALSE(lookAt(state, accent + 0.4f).draw);
+}
+
 TEST(GlintBeatFlash, KindThreeZoomsThePictureOutwardsWhileItFades) {
     BeatFlashState state;
     const float accent = 57.995403f;   // kind 3
