@@ -122,6 +122,34 @@ TEST_F(ArchiveTest, ReadsOurWritersMembersInEveryForm) {
     EXPECT_EQ(read("empty-stored.bin"), "");
 }
 
+// Zip tools put extra fields (time stamps, owners) after the names, often of other sizes in the
+// local header than in the central directory, and comments in the directory: the data starts
+// after the local header's own extra field.
+TEST_F(ArchiveTest, ExtraFieldsAndCommentsAreSteppedOver) {
+    using Options = content::ZipWriter::MemberOptions;
+    const std::vector<uint8_t> timeStamp = {'U', 'T', 5, 0, 3, 0x10, 0x20, 0x30, 0x40};
+    const std::vector<uint8_t> owner = {'u', 'x', 11, 0, 1, 4, 0xE8, 3, 0, 0, 4, 0xE8, 3, 0, 0};
+    std::vector<uint8_t> both = timeStamp;
+    both.insert(both.end(), owner.begin(), owner.end());
+    std::string text = sampleText(3000, 3);
+    Options stored{content::ZipWriter::Method::stored}, deflated, streamed{content::ZipWriter::Method::deflated, 9, true};
+    stored.localExtra = both;
+    stored.centralExtra = timeStamp;
+    deflated.localExtra = std::vector<uint8_t>(300, 0x5A);   // longer than the data
+    deflated.comment = "a member comment";
+    streamed.localExtra = owner;
+    streamed.centralExtra = both;
+    content::ZipWriter zip;
+    zip.add("stored.txt", text, stored);
+    zip.add("deflated.txt", text, deflated);
+    zip.add("streamed.txt", text, streamed);
+    zip.add("tiny.txt", std::string("x"), stored);
+    ASSERT_TRUE(addArchive(write("extra.zip", zip.finish()).c_str())) << lastError << lastErrorDetail;
+    for (const char* name : {"stored.txt", "deflated.txt", "streamed.txt"}) EXPECT_EQ(read(name), text) << name;
+    EXPECT_EQ(read("tiny.txt"), "x");
+    EXPECT_EQ(findMember("stored.txt")->dataOffset, zip.placements()[0].dataOffset);
+}
+
 TEST_F(ArchiveTest, TheFirstArchiveOpenedWinsAndLookupIgnoresCase) {
     content::ZipWriter first, second;
     first.add("Shared.jpg", std::string("from the first"));

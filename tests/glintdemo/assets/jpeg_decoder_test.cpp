@@ -57,6 +57,45 @@ TEST(JpegDecoder, EveryOutputModeDecodesCloseToTheSource) {
     EXPECT_LE(jpeg_test::compare(c.pixels, colour).worst, 4);
 }
 
+// The standard's example Huffman tables give rare symbols (large coefficients, long zero runs)
+// codes of up to 16 bits, longer than the decoder looks up at once. The same coefficients coded
+// with them and with short codes made for the picture decode to the same pixels.
+TEST(JpegDecoder, LongHuffmanCodesDecodeLikeShortOnes) {
+    const int width = 48, height = 40;
+    // Noise on the left half (large coefficients at every frequency), smooth on the right.
+    auto noisy = [&](std::vector<uint8_t> pixels, int channels) {
+        uint32_t x = 7;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            if (int(i / size_t(channels)) % width >= width / 2) continue;
+            x = x * 214013 + 2531011;
+            pixels[i] = uint8_t(x >> 16);
+        }
+        return pixels;
+    };
+    const std::vector<uint8_t> grey = noisy(jpeg_test::greyPicture(width, height), 1),
+                               colour = noisy(jpeg_test::colourPicture(width, height), 3);
+    struct Layout {
+        int channels, h, v, restart;
+    };
+    for (const Layout& l : {Layout{1, 1, 1, 0}, Layout{3, 1, 1, 0}, Layout{3, 2, 2, 0}, Layout{3, 2, 1, 3}}) {
+        SCOPED_TRACE("channels " + std::to_string(l.channels) + ", sampling " + std::to_string(l.h) + "x" +
+                     std::to_string(l.v) + ", restart " + std::to_string(l.restart));
+        const uint8_t* pixels = l.channels == 1 ? grey.data() : colour.data();
+        content::JpegWriterOptions made{100, l.h, l.v, l.restart};
+        content::JpegWriterOptions standard = made;
+        standard.standardTables = true;
+        std::vector<uint8_t> shortCodes = content::writeJpeg(pixels, width, height, l.channels, made);
+        std::vector<uint8_t> longCodes = content::writeJpeg(pixels, width, height, l.channels, standard);
+        ASSERT_NE(longCodes, shortCodes);
+        for (bool packed : {true, false}) {
+            Decoded expected = decode(shortCodes, packed), got = decode(longCodes, packed);
+            ASSERT_TRUE(expected.complete) << jpegErrorText(expected.error);
+            ASSERT_TRUE(got.complete) << jpegErrorText(got.error);
+            EXPECT_TRUE(got.pixels == expected.pixels) << (packed ? "packed" : "portable");
+        }
+    }
+}
+
 TEST(JpegDecoder, TwoRowsComeFromEachConversionOfSubsampledChroma) {
     std::vector<uint8_t> bytes = colourJpeg(40, 16, 2, 2);
     unsigned char* copy = static_cast<unsigned char*>(std::malloc(bytes.size()));

@@ -41,7 +41,9 @@ std::vector<uint8_t> deflateRaw(const std::vector<uint8_t>& bytes, int level) {
 }
 
 void ZipWriter::add(const std::string& name, const std::vector<uint8_t>& bytes, const MemberOptions& options) {
-    if (name.size() > 0xFFFF) throw std::invalid_argument("member name too long");
+    if (name.size() > 0xFFFF || options.localExtra.size() > 0xFFFF || options.centralExtra.size() > 0xFFFF ||
+        options.comment.size() > 0xFFFF)
+        throw std::invalid_argument("member name, extra field or comment too long");
     Placement p;
     p.name = name;
     p.method = options.method == Method::stored ? 0 : 8;
@@ -62,8 +64,9 @@ void ZipWriter::add(const std::string& name, const std::vector<uint8_t>& bytes, 
     put32(body_, options.dataDescriptor ? 0 : p.compressedSize);
     put32(body_, options.dataDescriptor ? 0 : p.uncompressedSize);
     put16(body_, uint32_t(name.size()));
-    put16(body_, 0);
+    put16(body_, uint32_t(options.localExtra.size()));
     body_.insert(body_.end(), name.begin(), name.end());
+    body_.insert(body_.end(), options.localExtra.begin(), options.localExtra.end());
     p.dataOffset = uint32_t(body_.size());
     body_.insert(body_.end(), data.begin(), data.end());
     if (options.dataDescriptor) {
@@ -72,7 +75,7 @@ void ZipWriter::add(const std::string& name, const std::vector<uint8_t>& bytes, 
         put32(body_, p.compressedSize);
         put32(body_, p.uncompressedSize);
     }
-    records_.push_back({p, flags});
+    records_.push_back({p, flags, options.centralExtra, options.comment});
     placements_.push_back(p);
 }
 
@@ -92,13 +95,15 @@ std::vector<uint8_t> ZipWriter::finish() const {
         put32(out, p.compressedSize);
         put32(out, p.uncompressedSize);
         put16(out, uint32_t(p.name.size()));
-        put16(out, 0);  // extra
-        put16(out, 0);  // comment
+        put16(out, uint32_t(record.extra.size()));
+        put16(out, uint32_t(record.comment.size()));
         put16(out, 0);  // disk
         put16(out, 0);  // internal attributes
         put32(out, 0100644u << 16);  // external attributes: a regular file, rw-r--r--
         put32(out, p.localHeaderOffset);
         out.insert(out.end(), p.name.begin(), p.name.end());
+        out.insert(out.end(), record.extra.begin(), record.extra.end());
+        out.insert(out.end(), record.comment.begin(), record.comment.end());
     }
     uint32_t directorySize = uint32_t(out.size()) - directoryOffset;
     put32(out, 0x06054B50);

@@ -1,5 +1,5 @@
 // Writes zip archives in memory: stored or deflated members, optionally with the sizes and CRC
-// left to a data descriptor after the data (as streaming writers do). Used by tests and by the
+// left to a data descriptor after the data (as streaming writers do), extra fields and comments. Used by tests and by the
 // sample-content generators to build demo.dat.
 #pragma once
 
@@ -17,6 +17,10 @@ public:
         int level = 9;                    // zlib compression level, for deflated members
         bool dataDescriptor = false;      // sizes and CRC after the data, zero in the local header
         bool descriptorSignature = true;  // whether that descriptor starts with its signature
+        // Extra fields after the name, in the local header and in the central directory (they
+        // may differ, as zip tools write them), and the member's comment in the directory.
+        std::vector<uint8_t> localExtra = {}, centralExtra = {};
+        std::string comment = {};
     };
 
     // Where one member landed, for tests that damage an archive on purpose.
@@ -44,6 +48,8 @@ private:
     struct CentralRecord {
         Placement placement;
         uint16_t flags = 0;
+        std::vector<uint8_t> extra;
+        std::string comment;
     };
     std::vector<uint8_t> body_;
     std::vector<CentralRecord> records_;
