@@ -289,6 +289,11 @@ FILE* openArchive(const char* path) {
     clearSlot(slot);
 
     FILE* file = std::fopen(path, "rb");
+    // A name that opens but cannot be read from (a folder) cannot be opened as an archive either.
+    if (file && std::fgetc(file) == EOF && std::ferror(file)) {
+        std::fclose(file);
+        file = nullptr;
+    }
     if (!file) {
         std::snprintf(lastError, sizeof lastError, "[zip] Cant open file %s!\n", path);
         return nullptr;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,11 @@ TEST_F(Glintdemo, AMissingMemberStopsTheShow) {
     RunResult none = run(glintdemo(), {}, headlessSettings(), empty.path());
     EXPECT_EQ(none.exitCode, 0);
     EXPECT_NE(none.err.find("[file not found] addict1.jpg\n"), std::string::npos) << none.err;
+    // A folder in place of the archive is no archive either.
+    std::filesystem::create_directory(empty.file("demo.dat"));
+    RunResult folder = run(glintdemo(), {}, headlessSettings(), empty.path());
+    EXPECT_EQ(folder.exitCode, 0);
+    EXPECT_NE(folder.err.find("[file not found] addict1.jpg\n"), std::string::npos) << folder.err;
 }
 
 TEST_F(Glintdemo, ARefusedDisplayTestEndsBeforeAnyWindow) {

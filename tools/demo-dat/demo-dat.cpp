@@ -125,7 +125,12 @@ int decodeCommand(std::vector<const char*> args) {
     unsigned char buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
+    bool unreadable = std::ferror(file) != 0;   // a folder opens, but nothing can be read from it
     std::fclose(file);
+    if (unreadable) {
+        std::fprintf(stderr, "demo-dat: cannot open %s\n", args[0]);
+        return cannotOpen;
+    }
     unsigned char* block = static_cast<unsigned char*>(std::malloc(bytes.size() ? bytes.size() : 1));
     if (!bytes.empty()) std::memcpy(block, bytes.data(), bytes.size());
     return decode(block, bytes.size(), packed, args[1]);

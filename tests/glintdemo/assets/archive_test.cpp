@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -188,6 +189,13 @@ TEST_F(ArchiveTest, OpenFailuresSetTheirMessages) {
     std::string garbage = write("garbage.dat", bytesOf("this is not a zip archive at all"));
     EXPECT_EQ(openArchive(garbage.c_str()), nullptr);
     EXPECT_EQ(std::string(lastError), "[zip] Broken archive " + garbage + "\n");
+    EXPECT_EQ(archiveCount, 0);
+
+    // A folder opens, but nothing can be read from it.
+    std::string folder = dir_.file("folder.dat");
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(openArchive(folder.c_str()), nullptr);
+    EXPECT_EQ(std::string(lastError), "[zip] Cant open file " + folder + "!\n");
     EXPECT_EQ(archiveCount, 0);
 }
 

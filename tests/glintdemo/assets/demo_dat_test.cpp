@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 using testing_support::TempDir;
@@ -70,6 +72,7 @@ TEST_F(DemoDatTool, DecodesMembersAndFilesToPortableMaps) {
 
 TEST_F(DemoDatTool, ExitCodesSayWhatFailed) {
     testing_support::writeFile(dir_.file("junk.dat"), "not an archive");
+    std::filesystem::create_directory(dir_.file("folder"));
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
@@ -81,6 +84,9 @@ TEST_F(DemoDatTool, ExitCodesSayWhatFailed) {
         {{"unpack", "demo.dat"}, 1, "usage"},
         {{"list", "absent.dat"}, 2, "[zip] Cant open file absent.dat!"},
         {{"decode", "absent.jpg", "x.ppm"}, 2, "cannot open"},
+        {{"list", "folder"}, 2, "[zip] Cant open file folder!"},
+        {{"cat", "folder", "notes.txt"}, 2, "[zip] Cant open file folder!"},
+        {{"decode", "folder", "x.ppm"}, 2, "cannot open folder"},
         {{"list", "junk.dat"}, 3, "[zip] Broken archive junk.dat"},
         {{"cat", "demo.dat", "absent.txt"}, 4, "no member absent.txt"},
         {{"cat", "badcrc.dat", "notes.txt"}, 5, "[zip] Errorn in packed data!"},
