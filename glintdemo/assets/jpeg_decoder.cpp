@@ -97,6 +97,7 @@ const char* jpegErrorText(int code) {
     case jpegErrorNoStartOfImage: return "no start of image in the first 512 bytes";
     case jpegErrorUnsupportedProcess: return "unsupported coding process";
     case jpegErrorEndBeforeComplete: return "end of image before the picture was complete";
+    case jpegErrorDataTooShort: return "the data cannot hold a picture of the stated size";
     case jpegErrorAllocationTable: return "allocation table full";
     case jpegErrorOutOfMemory: return "out of memory";
     case jpegErrorNoFrame: return "no frame header";
@@ -127,6 +128,7 @@ JpegDecoder::JpegDecoder(JpegMemorySource* source, bool usePackedTransform)
                 const uint8_t* body;
                 size_t length;
                 if (readSegment(&body, &length)) readFrameHeader(marker, body, length);
+                if (!error_ && !dataCanHoldFrame()) fail(jpegErrorDataTooShort);
                 break;
             }
             if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA) {
@@ -323,6 +325,29 @@ void JpegDecoder::readFrameHeader(int marker, const uint8_t* body, size_t length
     // A lone component is one block per MCU whatever its sampling factors say.
     if (componentCount_ == 1) components_[0].h = components_[0].v = 1;
     frameSeen_ = true;
+}
+
+// Whether the bytes after the frame header could hold every block it promises. Each block of
+// each component takes at least two bits in a sequential picture (a DC difference and an end of
+// block, each at least a one-bit code) and at least one bit in the first DC scan of a
+// progressive one. Checked before anyone sets memory aside for the picture, so that a short
+// file cannot claim a huge one.
+bool JpegDecoder::dataCanHoldFrame() const {
+    int maxH = 1, maxV = 1;
+    for (int i = 0; i < componentCount_ && i < 4; ++i) {
+        maxH = std::max(maxH, components_[i].h);
+        maxV = std::max(maxV, components_[i].v);
+    }
+    uint64_t blocks = 0;
+    for (int i = 0; i < componentCount_ && i < 4; ++i) {
+        const Component& c = components_[i];
+        uint64_t wide = uint64_t(divideRoundingUp(divideRoundingUp(width_ * c.h, maxH), 8));
+        uint64_t high = uint64_t(divideRoundingUp(divideRoundingUp(height_ * c.v, maxV), 8));
+        blocks += wide * high;
+    }
+    uint64_t bitsNeeded = blocks * (progressive_ ? 1 : 2);
+    uint64_t bitsPresent = uint64_t(source_->size - source_->position) * 8;
+    return bitsPresent >= bitsNeeded;
 }
 
 bool JpegDecoder::readScanHeader(const uint8_t* body, size_t length) {

@@ -31,6 +31,7 @@ enum JpegError : int {
     jpegErrorNoStartOfImage = -217,
     jpegErrorUnsupportedProcess = -218,
     jpegErrorEndBeforeComplete = -219,  // end of image before every row could be decoded
+    jpegErrorDataTooShort = -220,       // the data cannot hold the blocks the frame header promises
     jpegErrorAllocationTable = -221,
     jpegErrorOutOfMemory = -222,
     jpegErrorNoFrame = -223,
@@ -130,6 +131,7 @@ private:
     void readQuantTables(const uint8_t* body, size_t length);
     void readRestartInterval(const uint8_t* body, size_t length);
     void readFrameHeader(int marker, const uint8_t* body, size_t length);
+    bool dataCanHoldFrame() const;
     bool readScanHeader(const uint8_t* body, size_t length);
     bool readMarkersToScan();
 

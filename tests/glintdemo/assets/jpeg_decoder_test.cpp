@@ -215,6 +215,32 @@ TEST(JpegDecoder, RandomDamageIsHandled) {
 }
 
 // Header damage, each with the code that names it.
+// A frame header may claim any size; the bytes after it must be able to hold that many blocks
+// (two bits each at the least), or the picture is refused before memory is set aside for it.
+TEST(JpegDecoder, AFrameLargerThanItsDataCanHoldIsRefusedAtOnce) {
+    auto claim = [](std::vector<uint8_t> bytes, int width, int height) {
+        long frame = jpeg_test::findSegment(bytes, 0xC0);
+        EXPECT_GT(frame, 0);
+        bytes[size_t(frame) + 5] = uint8_t(height >> 8);
+        bytes[size_t(frame) + 6] = uint8_t(height);
+        bytes[size_t(frame) + 7] = uint8_t(width >> 8);
+        bytes[size_t(frame) + 8] = uint8_t(width);
+        return bytes;
+    };
+    // A flat picture codes each block in the fewest bits there are: two. It fits its data exactly.
+    const std::vector<uint8_t> flat(1024 * 512, 128);
+    const std::vector<uint8_t> tight = content::writeJpeg(flat.data(), 1024, 512, 1, {50, 1, 1, 0});
+    ASSERT_LT(tight.size(), 1024u / 8 * 512 / 8 / 4 + 400);
+    Decoded whole = decode(tight);
+    EXPECT_TRUE(whole.complete) << jpegErrorText(whole.error);
+    Decoded twice = decode(claim(tight, 1024, 1024));
+    EXPECT_EQ(twice.constructionError, jpegErrorDataTooShort);
+    EXPECT_EQ(twice.height, 1024);
+    // A small picture of some hundred bytes claiming 11585 x 11585 pixels.
+    for (const std::vector<uint8_t>& small : {greyJpeg(16, 16), colourJpeg(16, 16, 2, 2)})
+        EXPECT_EQ(decode(claim(small, 11585, 11585)).constructionError, jpegErrorDataTooShort);
+}
+
 TEST(JpegDecoder, DamagedHeadersGiveTheirErrorCodes) {
     const std::vector<uint8_t> colour = colourJpeg(32, 32, 2, 2);
     struct Case {
