@@ -1,6 +1,8 @@
 # demos_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
 # Builds one GoogleTest program and registers its tests with CTest. Tests run in the project
-# root so that ../shared/testdata is found the same way from every test.
+# root so that ../shared/testdata is found the same way from every test. The labels `reader`
+# and `whole-program` also put the program in the targets reader_tests and
+# whole_program_tests, which scripts/test builds and runs again under the sanitizers.
 function(demos_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -15,6 +17,9 @@ function(demos_test name)
     PROPERTIES LABELS "${T_LABELS}")
   if("reader" IN_LIST T_LABELS)
     set_property(GLOBAL APPEND PROPERTY DEMOS_READER_TESTS ${name})
+  endif()
+  if("whole-program" IN_LIST T_LABELS)
+    set_property(GLOBAL APPEND PROPERTY DEMOS_WHOLE_PROGRAM_TESTS ${name})
   endif()
 endfunction()
 

@@ -16,6 +16,7 @@ int32_t rawWidth = 0, rawHeight = 0;
 namespace {
 
 TextureFunctions gl;
+Texture* newestTexture = nullptr;   // the list of every texture made, through madeBefore
 
 [[noreturn]] void stop(const char* text, const char* caption) {
     MessageBoxA(nullptr, text, caption, MB_ICONERROR);
@@ -99,6 +100,8 @@ void setTextureFunctions(const TextureFunctions& functions) { gl = functions; }
 
 Texture* loadTexture(const char* name, GLint internalFormat, bool mipmaps) {
     Texture* texture = new Texture;
+    texture->madeBefore = newestTexture;
+    newestTexture = texture;
     if (gl.genTextures) gl.genTextures(1, &texture->glName);
     else std::fprintf(stderr, "[textures] no OpenGL functions handed over; %s gets no texture name\n", name);
     texture->internalFormat = internalFormat;

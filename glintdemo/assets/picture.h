@@ -50,10 +50,13 @@ struct Texture {
     GLuint glName = 0;         // the OpenGL texture name drawing code binds
     Picture picture;
     bool uploaded = false;     // the image has been given to OpenGL
+    Texture* madeBefore = nullptr;   // the texture loadTexture made before this one
 };
 
 // A new texture with its picture loaded (with the current rawWidth x rawHeight for raw
 // pictures) and uploaded. Every call makes a new texture, also for a name loaded before.
+// Textures live until the process ends: the loader keeps every one it made in a list (newest
+// first, through madeBefore), so none is lost even where its caller keeps only its OpenGL name.
 Texture* loadTexture(const char* name, GLint internalFormat, bool mipmaps);
 
 // Hands the picture to OpenGL once: the level is the picture's size shifted right by

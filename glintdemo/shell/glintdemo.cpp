@@ -131,6 +131,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         destroyMeshes();
         destroyRunScene();
         closeArchives();
+        releasePartList();
         PostQuitMessage(0);
         return 0;
     default:

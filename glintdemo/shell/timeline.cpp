@@ -113,3 +113,13 @@ void buildPartList() {
         else partList.insert(new ScaledScenePart(d.start, d.end, d.rate, scene));
     }
 }
+
+void releasePartList() {
+    for (int i = 0; i < partList.count; ++i) {
+        delete partList.parts[i]->scene;
+        delete partList.parts[i];
+    }
+    std::free(partList.parts);
+    partList.parts = nullptr;
+    partList.count = partList.capacity = 0;
+}

@@ -88,3 +88,6 @@ void loadShowTextures();
 
 // Builds the part list from the four scene members (inside the window's creation).
 void buildPartList();
+// Frees the parts, the scenes they play (made with them by buildPartList) and the list's
+// array, leaving an empty list. For the end of the show.
+void releasePartList();

@@ -194,6 +194,26 @@ TEST_F(GlintTimelineActions, TheEndSelectsItsBackgroundAfterTheBackgroundIsDrawn
     EXPECT_EQ(named(currentBackground), "sc2.jpg");
 }
 
+TEST(GlintTimeline, ReleasingThePartListFreesThePartsAndLeavesItEmpty) {
+    static int partsFreed;
+    struct CountedPart : public TimelinePart {
+        CountedPart() : TimelinePart(0, 1, 1.0f, nullptr) {}
+        ~CountedPart() override { ++partsFreed; }
+        void run(float) override {}
+    };
+    partsFreed = 0;
+    PartList saved = partList;
+    partList = PartList{};
+    for (int i = 0; i < 3; ++i) partList.insert(new CountedPart);
+    releasePartList();
+    EXPECT_EQ(partsFreed, 3);
+    EXPECT_EQ(partList.count, 0);
+    EXPECT_EQ(partList.parts, nullptr);
+    runParts(0.5f);   // an empty list runs nothing
+    partList = saved;
+    saved.parts = nullptr;
+}
+
 TEST(GlintTimeline, PartListGrowsFromSixteenByDoubling) {
     PartList list;
     std::vector<std::pair<int, float>> log;
