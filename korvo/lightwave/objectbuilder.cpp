@@ -249,12 +249,12 @@ bool buildSurfaces(SceneObject* object, LWObject* source) {
 }
 
 SceneObject::SceneObject(const char* objectName, bool) {
+    setIdentity(world);
+    LWObject* source = findObjectFile(objectName);
     size_t length = std::strlen(objectName);
     name = new char[length + 1];
     std::memcpy(name, objectName, length + 1);
-    setIdentity(world);
 
-    LWObject* source = findObjectFile(name);
     pointCount = source->pointCount;
     triangleCount = source->triangleCount;
     bool built = buildSurfaces(this, source);

@@ -2,12 +2,17 @@
 // started and removed by name, the timer reset and the end of the file.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <climits>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "flow/demoflow.h"
 #include "gfx/gfxcore.h"
+#include "lightwave/scene.h"
+#include "lws_writer.h"
 #include "shell/list.h"
 #include "shell/release.h"
 #include "support.h"
@@ -28,7 +33,20 @@ protected:
         gfx.initDevice(16);
     }
 
-    void TearDown() override { releaseScenesAndTextures(); }
+    // Inside the test's folder, with an empty scene file for every scene name the tests play.
+    void SetUp() override {
+        char here[PATH_MAX];
+        previous = getcwd(here, sizeof here) ? here : ".";
+        ASSERT_EQ(chdir(dir.path().c_str()), 0);
+        for (const char* name : {"a", "b", "a.lws", "b.lws", "c.lws", "first", "second", "intro.lws", "city.lws",
+                                 "spilled", "same", "zero", "ten"})
+            content::lws::writeFile(name, content::lws::Scene().text());
+    }
+
+    void TearDown() override {
+        releaseScenesAndTextures();
+        EXPECT_EQ(chdir(previous.c_str()), 0);
+    }
 
     DemoFlow* script(const std::string& text) {
         writeFile(dir.file("demoflow.txt"), text);
@@ -43,6 +61,7 @@ protected:
     }
 
     TempDir dir;
+    std::string previous;
     std::vector<std::unique_ptr<DemoFlow>> flows;
 };
 

@@ -3,7 +3,10 @@
 // wait for the retrace, and the script's "DelScene" switching the lights off.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "flow/demoflow.h"
 #include "gfx/gfxcore.h"
 #include "lightwave/scene.h"
+#include "lws_writer.h"
 #include "shell/list.h"
 #include "shell/release.h"
 #include "support.h"
@@ -72,6 +76,10 @@ TEST_F(KorvoFrameCalls, PresentWaitsForTheRetraceUnlessToldNotTo) {
 // takes the older of the two scenes of its name out of the live list, keeping it allocated.
 TEST_F(KorvoFrameCalls, DelSceneSwitchesTheLightsOffAndRemovesTheOlderScene) {
     testing_support::TempDir dir;
+    char here[PATH_MAX];
+    std::string previous = getcwd(here, sizeof here) ? here : ".";
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    for (const char* name : {"a.lws", "b.lws"}) content::lws::writeFile(name, content::lws::Scene().text());
     testing_support::writeFile(dir.file("demoflow.txt"),
                                "KVXDEMO\n0 PlayScene a.lws\n0 PlayScene b.lws\n0 PlayScene a.lws\n1 DelScene a.lws\n");
     DemoFlow flow(dir.file("demoflow.txt").c_str());
@@ -97,6 +105,7 @@ TEST_F(KorvoFrameCalls, DelSceneSwitchesTheLightsOffAndRemovesTheOlderScene) {
     releaseScenesAndTextures();
     EXPECT_EQ(sceneList.getCount(), 0);
     EXPECT_EQ(removedScenes.getCount(), 0);
+    EXPECT_EQ(chdir(previous.c_str()), 0);
 }
 
 }  // namespace
