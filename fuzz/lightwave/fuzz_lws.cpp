@@ -91,7 +91,7 @@ void use(Scene& scene) {
     node->setData(&scene);
     sceneList.append(node);
     try {
-        for (float t : {-1.0f, 0.0f, 0.5f, 2.0f, 100.0f}) {
+        for (float t : {-1.0f, 0.0f, 0.5f, 1.5f, 2.5f, 100.0f}) {
             scene.update(t);
             gfx.renderer.renderFrame();
             ViewerState.frame();
@@ -99,6 +99,9 @@ void use(Scene& scene) {
         ViewerState.sceneDump(&scene, "scenedump.txt");
     } catch (const FatalError&) {
     }
+    // Its lights off again, so that every input starts with the device's lights free.
+    for (ListNode* at = scene.lights.first(); at; at = at->getNext())
+        gfx.device->LightEnable(static_cast<Light*>(at->getData())->index, FALSE);
     delete node;
 }
 
