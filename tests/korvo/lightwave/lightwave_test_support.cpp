@@ -6,11 +6,33 @@
 #include <climits>
 #include <cstring>
 
+#include "d3d7/calllog.h"
+#include "d3d7/testing.h"
+#include "gfx/gfxcore.h"
 #include "gfx/indexbuffer.h"
+#include "lightwave/scene.h"
 #include "lightwave/surface.h"
 #include "shell/debuglog.h"
 
+extern List sceneList;
+
 namespace lightwave_test {
+
+void openDevice(bool recordOnly) {
+    if (recordOnly) {
+        d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
+        d3d7::calllog::enable(true);
+    }
+    gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
+    gfx.initDevice(16);
+}
+
+void deleteLiveScenes() {
+    while (ListNode* node = sceneList.first()) {
+        delete static_cast<Scene*>(node->getData());
+        delete node;
+    }
+}
 
 InFolder::InFolder() {
     char here[PATH_MAX];

@@ -13,6 +13,19 @@ class Surface;
 
 namespace lightwave_test {
 
+// Opens the graphics core's window (64 x 48) and rendering context, on a device that only
+// records its calls (kept in the call log) unless `recordOnly` is false.
+void openDevice(bool recordOnly = true);
+
+// Deletes every live scene and empties the live-scene list.
+void deleteLiveScenes();
+
+// The element at 1-based `position` of a list.
+template <typename T>
+T& item(const List& list, int position) {
+    return *static_cast<T*>(list.at(position)->getData());
+}
+
 // Runs the test inside a fresh folder with debug.log opened there; back to where it was after.
 class InFolder {
 public:

@@ -13,7 +13,6 @@
 #include <string>
 
 #include "d3d7/calllog.h"
-#include "d3d7/testing.h"
 #include "gfx/gfxcore.h"
 #include "lightwave/LWSLoader.h"
 #include "lightwave/channel.h"
@@ -27,16 +26,12 @@ namespace {
 
 namespace lws = content::lws;
 using d3d7::calllog::lines;
+using lightwave_test::item;
 using lightwave_test::square;
 
 class LwsReader : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
-        d3d7::calllog::enable(true);
-        gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
-        gfx.initDevice(16);
-    }
+    static void SetUpTestSuite() { lightwave_test::openDevice(); }
     void SetUp() override {
         d3d7::calllog::clear();
         folder.write("square.lwo", square());
@@ -66,10 +61,6 @@ protected:
         return damage;
     }
 
-    template <typename T>
-    static T& item(const List& list, int position) {
-        return *static_cast<T*>(list.at(position)->getData());
-    }
     static void evaluate(Scene& scene, float t) {
         for (ListNode* node = scene.channels.first(); node; node = node->getNext())
             static_cast<Channel*>(node->getData())->evaluate(t);
@@ -287,9 +278,10 @@ TEST_F(LwsReader, DamagedEnvelopesAndChannelsEndThroughTheLogNeverACrash) {
     lws::Scene s;
     s.ambientIntensity = lws::Animated<1>{{}, std::array<lws::Envelope, 1>{lws::Envelope{lws::tcb(0, 0), lws::tcb(1, 1)}}};
     lws::Light& light = s.addLight("Lamp", lws::LightType::Spot);
+    light.motion.channelCount = 2;
     light.motion[0] = lws::Envelope{lws::hermite(0, 0, 1, 1), lws::bezier(2, 1, 0, 0), lws::stepped(3, 2)};
     light.color.envelopes = {{lws::Envelope::constant(1), lws::Envelope::constant(0), lws::Envelope{lws::linear(1, 0)}}};
-    s.addCamera("Camera");
+    s.addCamera("Camera").motion.channelCount = 1;
     const std::string text = s.text();
 
     // Cut off anywhere: either read as far as it goes, or damaged, and damaged exactly when the

@@ -23,10 +23,7 @@ using Rgb = d3d7_test::Color;
 
 class SceneDrawing : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
-        gfx.initDevice(16);
-    }
+    static void SetUpTestSuite() { lightwave_test::openDevice(false); }
 
     // A 4 x 4 picture of two colours (0xRRGGBB): `left` in the left half, `right` in the right.
     static std::string halves(const std::string& name, unsigned left, unsigned right) {

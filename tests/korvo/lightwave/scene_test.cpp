@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "d3d7/calllog.h"
-#include "d3d7/testing.h"
 #include "gfx/gfxcore.h"
 #include "lightwave/LWSLoader.h"
 #include "lightwave/channel.h"
@@ -32,6 +31,7 @@ namespace lwo = content::lwo;
 namespace lws = content::lws;
 using d3d7::calllog::lines;
 using d3d7::calllog::linesStartingWith;
+using lightwave_test::item;
 using lightwave_test::square;
 using lightwave_test::vertices;
 
@@ -52,21 +52,13 @@ D3DVECTOR transform(const D3DMATRIX& m, float x, float y, float z, float w = 1.0
 
 class SceneTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
-        d3d7::calllog::enable(true);
-        gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
-        gfx.initDevice(16);
-    }
+    static void SetUpTestSuite() { lightwave_test::openDevice(); }
     void SetUp() override {
         folder.write("square.lwo", square());
         d3d7::calllog::clear();
     }
     void TearDown() override {
-        while (ListNode* node = sceneList.first()) {
-            delete static_cast<Scene*>(node->getData());
-            delete node;
-        }
+        lightwave_test::deleteLiveScenes();
         ViewerState = Viewer();
     }
 
@@ -95,10 +87,6 @@ protected:
         std::vector<std::string> calls = lines();
         gfx.device->EndScene();
         return calls;
-    }
-    template <typename T>
-    static T& item(const List& list, int position) {
-        return *static_cast<T*>(list.at(position)->getData());
     }
     static size_t count(const std::vector<std::string>& lines, const std::string& part) {
         return size_t(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; }));

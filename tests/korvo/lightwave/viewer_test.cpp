@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "d3d7/calllog.h"
-#include "d3d7/testing.h"
 #include "gfx/gfxcore.h"
 #include "lightwave/objectbuilder.h"
 #include "lightwave/scene.h"
@@ -18,7 +17,6 @@
 #include "lightwave_test_support.h"
 #include "lws_writer.h"
 
-extern List sceneList;
 
 namespace {
 
@@ -26,16 +24,12 @@ namespace lwo = content::lwo;
 namespace lws = content::lws;
 using d3d7::calllog::lines;
 using d3d7::calllog::linesStartingWith;
+using lightwave_test::item;
 using lightwave_test::square;
 
 class ViewerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        d3d7::testing::setRendering(d3d7::testing::Rendering::RecordOnly);
-        d3d7::calllog::enable(true);
-        gfx.createWindow(GetModuleHandleA(nullptr), "test", false, 64, 48);
-        gfx.initDevice(16);
-    }
+    static void SetUpTestSuite() { lightwave_test::openDevice(); }
     void SetUp() override {
         ViewerState = Viewer();
         lwo::Object o = square("Skin");
@@ -45,10 +39,7 @@ protected:
         d3d7::calllog::clear();
     }
     void TearDown() override {
-        while (ListNode* node = sceneList.first()) {
-            delete static_cast<Scene*>(node->getData());
-            delete node;
-        }
+        lightwave_test::deleteLiveScenes();
         ViewerState = Viewer();
         gfx.waitVRT = true;
     }
