@@ -289,16 +289,22 @@ void Scene::setLight(Light& light) {
     record.dvPosition.x = -record.dvPosition.x;
     record.dvPosition.y = -record.dvPosition.y;
     record.dvPosition.z = -record.dvPosition.z;
-    if (light.target) {
-        record.dvDirection.x = record.dvPosition.x - light.target->position.x;
-        record.dvDirection.y = record.dvPosition.y - light.target->position.y;
-        record.dvDirection.z = record.dvPosition.z - light.target->position.z;
-    }
     D3DMATRIX r = multiply(multiply(rotationZ(record.dvDirection.z), rotationX(record.dvDirection.y)),
                            rotationY(record.dvDirection.x));
     record.dvDirection.x = -r._31;
     record.dvDirection.y = -r._32;
     record.dvDirection.z = -r._33;
+    // A light with a target points at it. Lights are set mirrored through the origin (the
+    // position negated, the direction the negated z axis of their heading, pitch and bank), so
+    // aiming from the light to the target is, on the device, the direction from the target to
+    // the light's own position. A light standing on its target keeps its heading.
+    if (light.target) {
+        D3DVECTOR away = {light.light.dvPosition.x - light.target->position.x,
+                          light.light.dvPosition.y - light.target->position.y,
+                          light.light.dvPosition.z - light.target->position.z};
+        float length = std::sqrt(squaredLength(away));
+        if (length > 1e-6f) record.dvDirection = {away.x / length, away.y / length, away.z / length};
+    }
     record.dvFalloff = 1.0f;
     record.dvPhi = record.dvTheta + record.dvPhi;
 

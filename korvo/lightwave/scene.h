@@ -15,7 +15,8 @@ class SceneObject;
 class Surface;
 
 // A light of a scene. Its channels drive the position and, in the direction's three floats,
-// the heading, pitch and bank; the real direction is worked out when the light is set.
+// the heading, pitch and bank; the real direction is worked out when the light is set (towards
+// the target, for a light that has one).
 class Light {
 public:
     Light();

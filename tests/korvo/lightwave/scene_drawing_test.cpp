@@ -11,13 +11,16 @@
 
 #include "d3d7_fixture.h"
 #include "gfx/gfxcore.h"
+#include "lightwave/LWSLoader.h"
 #include "lightwave/objectbuilder.h"
 #include "lightwave/scene.h"
 #include "lightwave_test_support.h"
+#include "lws_writer.h"
 
 namespace {
 
 namespace lwo = content::lwo;
+namespace lws = content::lws;
 using lightwave_test::square;
 using Rgb = d3d7_test::Color;
 
@@ -148,6 +151,30 @@ TEST_F(SceneDrawing, AReflectionOnTheSecondStageDoesNotShowOnTheNextSurface) {
     size_t x = 0;
     while (x < after.size() && d3d7_test::near(after[x], plain[x], 0)) ++x;
     EXPECT_EQ(x, after.size()) << "differs from x " << x << ": " << d3d7_test::near(after[x], plain[x], 0).message();
+}
+
+TEST_F(SceneDrawing, ASpotlightWithATargetShinesOnIt) {
+    // A white square in front of the camera, no ambient light, and a spotlight off to the side
+    // looking ahead: its cone takes in the square only when it is aimed at it.
+    folder.write("square.lwo", square("White", -0.5f, -0.5f));
+    auto centre = [this](bool aimed) {
+        lws::Scene s;
+        s.ambientColor = {{0.0f, 0.0f, 0.0f}};
+        s.addObject("square.lwo");
+        lws::Light& spot = s.addLight("Spot", lws::LightType::Spot);
+        spot.motion.setPosition(2, 0, -3);
+        spot.coneAngle = 0.5f;   // lit per vertex: wide enough for the square's corners
+        spot.edgeAngle = 0.1f;
+        spot.targetFirstObject = aimed;
+        lws::writeFile("spot.lws", s.text());
+        Scene scene;
+        EXPECT_TRUE(readScene("spot.lws", &scene));
+        std::vector<Rgb> row = drawRow(scene, aimed ? "spot-aimed" : "spot-ahead");
+        scene.disableAllLights();
+        return row[row.size() / 2];
+    };
+    EXPECT_GT(centre(true).r, 100);
+    EXPECT_EQ(centre(false).r, 0);
 }
 
 }  // namespace

@@ -226,14 +226,16 @@ TEST_F(SceneTest, LightsAreSetWithTheirIntensityNegatedPositionAndTurnedDirectio
     EXPECT_TRUE(near(light.light.dvPosition, 1, 2, 3)) << "the animated values stay";
     EXPECT_FLOAT_EQ(light.light.dvPhi, 0.2f);
 
-    // Aimed: the direction floats become the negated position minus the target's position.
+    // Aimed at its target whatever its heading: mirrored like the lights' position, the device
+    // direction runs from the target to the light.
     lws::Scene aimed;
-    aimed.addObject("square.lwo").motion.setPosition(0.5f, 0, 0);
+    aimed.addObject("square.lwo").motion.setPosition(3, 0, 0);
     aimed.addLight("Aimed").targetFirstObject = true;
-    aimed.lights[0].motion.setPosition(0, 0, 0);
+    aimed.lights[0].motion.setPosition(0, 0, -4);
+    aimed.lights[0].motion.setRotation(1, 1, 1);
     auto withTarget = read(aimed);
     withTarget->update(0.0f);
-    EXPECT_TRUE(near(lightOf(item<Light>(withTarget->lights, 2)).dvDirection, std::sin(0.5f), 0, -std::cos(0.5f)));
+    EXPECT_TRUE(near(lightOf(item<Light>(withTarget->lights, 2)).dvDirection, -0.6f, 0, -0.8f));
 }
 
 TEST_F(SceneTest, LightIndicesGoOnCountingOverEveryScene) {
