@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
+#include <filesystem>
+
 #include "glint_archive.h"
 #include "jpeg_writer.h"
+#include "lwo_writer.h"
+#include "lws_writer.h"
 #include "support.h"
 #include "zip_writer.h"
 
@@ -26,7 +30,33 @@ protected:
     TempDir dir;
 };
 
+// Three scenes of one lit, spinning cube each, for korvo's runs.
+void writeKorvoScenes(TempDir& dir) {
+    namespace lwo = content::lwo;
+    namespace lws = content::lws;
+    lwo::Object cube;
+    const float corners[8][3] = {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}};
+    for (const auto& c : corners) cube.addPoint(c[0], c[1], c[2]);
+    const uint32_t faces[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+    for (const auto& f : faces) {
+        cube.setSurface(cube.addTriangle(f[0], f[1], f[2]), "Skin");
+        cube.setSurface(cube.addTriangle(f[0], f[2], f[3]), "Skin");
+    }
+    cube.addSurface("Skin").green = 0.8f;
+    std::filesystem::create_directories(dir.file("objects"));
+    lwo::writeFile(dir.file("objects/cube.lwo"), lwo::assemble(cube));
+    for (const char* name : {"a.lws", "b.lws", "c.lws"}) {
+        lws::Scene scene;
+        lws::Object& object = scene.addObject("cube.lwo");
+        object.motion.setPosition(0, 0, 6);
+        object.motion[3] = lws::Envelope{lws::linear(0.0f, 0.0f), lws::linear(6.28f, 2.0f)};
+        scene.addLight("Lamp", lws::LightType::Point);
+        lws::writeFile(dir.file(name), scene.text());
+    }
+}
+
 TEST_F(WholeProgram, KorvoEndsCleanlyByEscapeAndByTheScriptsQuit) {
+    writeKorvoScenes(dir);
     writeFile(dir.file("demoflow.txt"),
               "KVXDEMO\n0 PlayScene a.lws\n0 PlayScene b.lws\n0.1 DelScene a.lws\n0.2 PlayScene a.lws\n");
     RunResult escaped = play("korvo", {"-d0"}, {{"DEMO_KEYS", "10:ESCAPE"}});

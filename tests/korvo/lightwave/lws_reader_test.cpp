@@ -293,8 +293,12 @@ TEST_F(LwsReader, DamagedEnvelopesAndChannelsEndThroughTheLogNeverACrash) {
         SceneFileResult result = readText(cut, scene, &damage);
         size_t opened = cut.rfind("{ Envelope"), closed = cut.rfind("}");
         bool inside = opened != std::string::npos && (closed == std::string::npos || closed < opened);
-        if (length == text.size()) EXPECT_EQ(result, SceneFileResult::read);
-        if (inside) EXPECT_EQ(result, SceneFileResult::damaged) << "cut at " << length;
+        if (length == text.size()) {
+            EXPECT_EQ(result, SceneFileResult::read);
+        }
+        if (inside) {
+            EXPECT_EQ(result, SceneFileResult::damaged) << "cut at " << length;
+        }
     }
     size_t afterKey = text.find("\n", text.find("Key ")) + 1;
     EXPECT_EQ(damageOf(text.substr(0, afterKey)), "an envelope is cut off by the end of the file");
