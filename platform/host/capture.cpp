@@ -8,8 +8,11 @@
 
 namespace host {
 
-CaptureWriter::CaptureWriter(std::string path, bool y4m, int framesPerSecond)
-    : path_(std::move(path)), y4m_(y4m), framesPerSecond_(framesPerSecond > 0 ? framesPerSecond : 30) {}
+CaptureWriter::CaptureWriter(std::string path, bool y4m, int framesPerSecond, int denominator)
+    : path_(std::move(path)),
+      y4m_(y4m),
+      framesPerSecond_(framesPerSecond > 0 ? framesPerSecond : 30),
+      denominator_(framesPerSecond > 0 && denominator > 0 ? denominator : 1) {}
 
 CaptureWriter::~CaptureWriter() {
     if (stream_) std::fclose(stream_);
@@ -70,7 +73,8 @@ bool CaptureWriter::writeY4m(const uint8_t* rgba, int width, int height, std::st
             *error = "cannot write " + path_ + ": " + std::strerror(errno);
             return false;
         }
-        std::fprintf(stream_, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C420jpeg\n", width, height, framesPerSecond_);
+        std::fprintf(stream_, "YUV4MPEG2 W%d H%d F%d:%d Ip A1:1 C420jpeg\n", width, height, framesPerSecond_,
+                     denominator_);
         streamWidth_ = width;
         streamHeight_ = height;
     }

@@ -10,8 +10,9 @@ namespace host {
 
 class CaptureWriter {
 public:
-    // path: a directory for PNG files, or a file name ending in ".y4m".
-    CaptureWriter(std::string path, bool y4m, int framesPerSecond);
+    // path: a directory for PNG files, or a file name ending in ".y4m" (whose header gives the
+    // frame rate as framesPerSecond / denominator).
+    CaptureWriter(std::string path, bool y4m, int framesPerSecond, int denominator = 1);
     ~CaptureWriter();
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
@@ -26,7 +27,7 @@ private:
 
     std::string path_;
     bool y4m_;
-    int framesPerSecond_;
+    int framesPerSecond_, denominator_;
     std::FILE* stream_ = nullptr;
     int streamWidth_ = 0, streamHeight_ = 0;
     std::vector<uint8_t> planes_;

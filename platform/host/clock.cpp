@@ -16,7 +16,8 @@ int64_t counterFrequency() {
 }
 
 int64_t counterNow() {
-    if (settings().fixedClock) return int64_t(presentedFrames()) * fixedCountsPerFrame;
+    const Settings& s = settings();
+    if (s.fixedClock) return int64_t(presentedFrames()) * s.fixedFrameRateDenominator * fixedCountsPerFrame;
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() / 100;
 }

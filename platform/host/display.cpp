@@ -203,7 +203,8 @@ void writeCapture(uint64_t frame, GLuint picture) {
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     if (!s.capture)
         s.capture = std::make_unique<CaptureWriter>(settings.capturePath, settings.captureY4m,
-                                                    settings.fixedClock ? settings.fixedFramesPerSecond : 30);
+                                                    settings.fixedClock ? settings.fixedFramesPerSecond : 30,
+                                                    settings.fixedClock ? settings.fixedFrameRateDenominator : 1);
     std::string error;
     if (!s.capture->write(frame, pixels.data(), width, height, &error)) {
         std::fprintf(stderr, "[capture] %s\n", error.c_str());

@@ -159,11 +159,19 @@ Settings parseSettings(const Environment& environment) {
     if (clock.empty() || clock == "real") {
         s.fixedClock = false;
     } else if (clock.rfind("fixed:", 0) == 0) {
-        uint64_t fps = 0;
-        if (!parseUnsigned(clock.substr(6), fps) || fps == 0 || fps > 1000)
-            fail("DEMO_CLOCK", clock, "real or fixed:<frames per second from 1 to 1000>");
+        // fixed:N or fixed:N/D (30000/1001 for NTSC video); at most 1000 frames a second.
+        std::string rate = clock.substr(6);
+        size_t slash = rate.find('/');
+        uint64_t numerator = 0, denominator = 1;
+        bool ok = slash == std::string::npos
+                      ? parseUnsigned(rate, numerator)
+                      : parseUnsigned(rate.substr(0, slash), numerator) && parseUnsigned(rate.substr(slash + 1), denominator);
+        if (!ok || numerator == 0 || denominator == 0 || numerator > 100000 || denominator > 100000 ||
+            numerator > 1000 * denominator)
+            fail("DEMO_CLOCK", clock, "real, fixed:<frames per second> or fixed:<N>/<D>, at most 1000 frames a second");
         s.fixedClock = true;
-        s.fixedFramesPerSecond = int(fps);
+        s.fixedFramesPerSecond = int(numerator);
+        s.fixedFrameRateDenominator = int(denominator);
     } else {
         fail("DEMO_CLOCK", clock, "real or fixed:<frames per second>");
     }

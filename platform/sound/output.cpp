@@ -22,9 +22,10 @@ void pullFromMixer(void* mixer, Uint8* stream, int bytes) {
     static_cast<Mixer*>(mixer)->render(reinterpret_cast<int16_t*>(stream), size_t(bytes) / (2 * mixChannels));
 }
 
-// Frames due at the start of clock frame `frame`, at `framesPerSecond`.
-uint64_t framesBefore(uint64_t frame, int framesPerSecond) {
-    return frame * mixRate / uint64_t(framesPerSecond);
+// Frames due at the start of clock frame `frame`, at `framesPerSecond` / `denominator` clock
+// frames a second.
+uint64_t framesBefore(uint64_t frame, int framesPerSecond, int denominator) {
+    return frame * mixRate * uint64_t(denominator) / uint64_t(framesPerSecond);
 }
 
 }  // namespace
@@ -36,7 +37,7 @@ struct Output::Sinks {
     std::string wavPath;
 
     int listenerId = 0;              // fixed clock
-    int framesPerSecond = 0;
+    int framesPerSecond = 0, denominator = 1;
     uint64_t mixedFrames = 0;        // handed to the sinks, counted from clock frame 0
 
     std::thread feeder;              // real clock into a WAV file
@@ -108,7 +109,8 @@ void Output::open() {
     bool anySink = sinks.wav || sinks.deviceQueued;
     if (settings.fixedClock && anySink) {
         sinks.framesPerSecond = settings.fixedFramesPerSecond;
-        sinks.mixedFrames = framesBefore(host::presentedFrames(), sinks.framesPerSecond);
+        sinks.denominator = std::max(1, settings.fixedFrameRateDenominator);
+        sinks.mixedFrames = framesBefore(host::presentedFrames(), sinks.framesPerSecond, sinks.denominator);
         if (sinks.wav) {
             // The file's time is the clock's: frames already shown were silent.
             std::vector<int16_t> silence(blockFrames * mixChannels, 0);
@@ -147,7 +149,7 @@ void Output::close() {
 
 void Output::presented(uint64_t frame) {
     Sinks& sinks = *sinks_;
-    uint64_t due = framesBefore(frame + 1, sinks.framesPerSecond);
+    uint64_t due = framesBefore(frame + 1, sinks.framesPerSecond, sinks.denominator);
     if (due <= sinks.mixedFrames) return;
     renderAndDeliver(due - sinks.mixedFrames);
     sinks.mixedFrames = due;

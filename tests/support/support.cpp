@@ -47,8 +47,11 @@ RunResult run(const std::string& program, const std::vector<std::string>& argume
               const std::map<std::string, std::string>& environment, const std::string& workdir,
               int timeoutSeconds) {
     std::vector<std::string> envStrings;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "DEMO_", 5) != 0) envStrings.emplace_back(*e);
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e);
+        std::string name = entry.substr(0, entry.find('='));
+        if (name.compare(0, 5, "DEMO_") != 0 && !environment.count(name)) envStrings.push_back(entry);
+    }
     for (const auto& [name, value] : environment) envStrings.push_back(name + "=" + value);
     std::vector<char*> envp;
     for (auto& s : envStrings) envp.push_back(s.data());

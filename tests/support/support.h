@@ -35,7 +35,7 @@ struct RunResult {
 };
 
 // Runs a program in `workdir` with the caller's environment, every DEMO_* variable of it
-// removed, and `environment` added. Gives up after `timeoutSeconds`.
+// removed, and `environment` added (replacing the caller's variables of the same names). Gives up after `timeoutSeconds`.
 RunResult run(const std::string& program, const std::vector<std::string>& arguments,
               const std::map<std::string, std::string>& environment, const std::string& workdir,
               int timeoutSeconds = 120);

@@ -55,6 +55,16 @@ TEST_F(HostPresent, FixedClockAdvancesOneFrameAtEachPresent) {
     EXPECT_DOUBLE_EQ(double(host::counterNow()) / double(host::counterFrequency()), 2.0 / 30.0);
 }
 
+// fixed:30000/1001: frame n shows n * 1001 / 30000 s, in whole counter ticks.
+TEST_F(HostPresent, FixedClockKeepsAFractionalRateExact) {
+    host::Settings s = fixed(30000);
+    s.fixedFrameRateDenominator = 1001;
+    start(s);
+    for (int i = 0; i < 3; ++i) host::present(true);
+    EXPECT_EQ(host::counterNow() * 30000, host::counterFrequency() * 3 * 1001);
+    EXPECT_DOUBLE_EQ(double(host::counterNow()) / double(host::counterFrequency()), 3.0 * 1001.0 / 30000.0);
+}
+
 TEST_F(HostPresent, RealClockRuns) {
     start(host::Settings{});
     int64_t before = host::counterNow();

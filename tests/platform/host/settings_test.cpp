@@ -39,6 +39,10 @@ TEST(HostSettings, ReadsEveryVariable) {
     EXPECT_EQ(s.video, host::VideoBackend::Window);
     EXPECT_TRUE(s.fixedClock);
     EXPECT_EQ(s.fixedFramesPerSecond, 25);
+    EXPECT_EQ(s.fixedFrameRateDenominator, 1);
+    host::Settings ntsc = parse({{"DEMO_CLOCK", "fixed:30000/1001"}});
+    EXPECT_EQ(ntsc.fixedFramesPerSecond, 30000);
+    EXPECT_EQ(ntsc.fixedFrameRateDenominator, 1001);
     EXPECT_TRUE(s.captureY4m);
     EXPECT_EQ(s.audio, host::AudioSink::Wav);
     EXPECT_EQ(s.wavPath, "music out.wav");
@@ -128,6 +132,7 @@ TEST(HostSettings, RefusesWhatItCannotRead) {
     const std::map<std::string, std::string> bad[] = {
         {{"DEMO_VIDEO", "x11"}},          {{"DEMO_CLOCK", "fixed:"}},       {{"DEMO_CLOCK", "fixed:0"}},
         {{"DEMO_CLOCK", "fixed:29.97"}},  {{"DEMO_CLOCK", "fast"}},         {{"DEMO_KEYS", "ESCAPE"}},
+        {{"DEMO_CLOCK", "fixed:30/0"}},   {{"DEMO_CLOCK", "fixed:2001/2"}}, {{"DEMO_CLOCK", "fixed:30/"}},
         {{"DEMO_KEYS", "5:ESCAPES"}},     {{"DEMO_KEYS", "-1:A"}},          {{"DEMO_KEYS", "5:A*0"}},
         {{"DEMO_KEYS", "5:CLOSE*2"}},     {{"DEMO_KEYS", "5:A,"}},          {{"DEMO_CAPTURE_FRAMES", "9-3"}},
         {{"DEMO_CAPTURE_FRAMES", "a"}},   {{"DEMO_AUDIO", "wav:"}},         {{"DEMO_AUDIO", "pulse"}},

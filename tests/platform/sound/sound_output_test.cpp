@@ -54,12 +54,13 @@ Mix readWav(const std::string& path) {
 
 class SoundOutput : public SoundTest {
 protected:
-    void useWav(int framesPerSecond) {
+    void useWav(int framesPerSecond, int denominator = 1) {
         host::Settings s;
         s.audio = host::AudioSink::Wav;
         s.wavPath = temp.file("mix.wav");
         s.fixedClock = framesPerSecond > 0;
         s.fixedFramesPerSecond = framesPerSecond;
+        s.fixedFrameRateDenominator = denominator;
         useSettings(s);
     }
     void useDevice(const char* driver) {
@@ -84,6 +85,17 @@ TEST_F(SoundOutput, FixedClockWritesExactlyTheFramesPresented) {
     for (uint64_t n = 1; n <= 7; ++n) {
         host::present(false);
         EXPECT_EQ(readWav(wavPath()).size() / 2, n * 44100 / 24) << "after " << n << " presents";
+    }
+}
+
+// At 30000/1001 frames a second the file holds floor(n * 44100 * 1001 / 30000) frames after n
+// presents: 1471 or 1472 a frame, never drifting from the clock.
+TEST_F(SoundOutput, FixedClockKeepsAFractionalRateInStep) {
+    useWav(30000, 1001);
+    ASSERT_TRUE(FSOUND_Init(44100, 32, 0));
+    for (uint64_t n = 1; n <= 31; ++n) {
+        host::present(false);
+        ASSERT_EQ(readWav(wavPath()).size() / 2, n * 44100 * 1001 / 30000) << "after " << n << " presents";
     }
 }
 

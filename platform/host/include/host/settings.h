@@ -44,7 +44,8 @@ constexpr int maxRenderScale = 8;
 struct Settings {
     VideoBackend video = VideoBackend::Headless;
     bool fixedClock = false;
-    int fixedFramesPerSecond = 0;         // when fixedClock
+    int fixedFramesPerSecond = 0;         // when fixedClock: frames a second, or with
+    int fixedFrameRateDenominator = 1;    // fixed:N/D the numerator N over this D
     std::vector<ScriptedInput> input;     // sorted by frame, in script order within a frame
     std::string capturePath;              // empty: no capture
     bool captureY4m = false;              // capturePath names a .y4m stream

@@ -1,0 +1,176 @@
+// demo-capture run as a user runs it, on glintdemo with a small archive: the video holds
+// exactly the frames of the stretch, the program's own pictures in their order, and the sound
+// of the same moments.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "glint_archive.h"
+#include "mp3_writer.h"
+#include "support.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::string onPath(const std::string& name) {
+    std::istringstream folders(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin");
+    for (std::string folder; std::getline(folders, folder, ':');)
+        if (fileExists(folder + "/" + name)) return folder + "/" + name;
+    return "";
+}
+
+// key=value lines of ffprobe, one map per stream.
+std::vector<std::map<std::string, std::string>> probe(const std::string& video, const std::string& workdir) {
+    RunResult r = run(onPath("ffprobe"),
+                      {"-v", "error", "-count_frames", "-show_entries",
+                       "stream=codec_type,codec_name,width,height,nb_read_frames,r_frame_rate,duration", "-of",
+                       "default=noprint_wrappers=1", video},
+                      {}, workdir);
+    std::vector<std::map<std::string, std::string>> streams;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string key = line.substr(0, equals);
+        if (key == "codec_name") streams.emplace_back();
+        if (!streams.empty()) streams.back()[key] = line.substr(equals + 1);
+    }
+    return streams;
+}
+
+const std::map<std::string, std::string>* streamOf(const std::vector<std::map<std::string, std::string>>& streams,
+                                                   const std::string& type) {
+    for (const auto& s : streams)
+        if (s.count("codec_type") && s.at("codec_type") == type) return &s;
+    return nullptr;
+}
+
+double meanDifference(const Image& a, const Image& b) {
+    if (a.rgb.size() != b.rgb.size()) return 255.0;
+    double sum = 0;
+    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
+    return sum / double(a.rgb.size());
+}
+
+class Capture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (onPath("ffmpeg").empty() || onPath("ffprobe").empty()) GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    RunResult capture(const std::vector<std::string>& arguments, std::map<std::string, std::string> environment = {}) {
+        return run(binDir() + "/demo-capture", arguments, environment, dir.path(), 120);
+    }
+    // A soundtrack that is silent for 12 s and then sounds a tone.
+    void writeLateTone() {
+        content::mp3::Pcm pcm = content::mp3::sine(440.0, 13.0, 44100, 2, 0.5);
+        std::fill(pcm.samples.begin(), pcm.samples.begin() + 12 * 44100 * 2, int16_t(0));
+        std::vector<uint8_t> mp3;
+        std::string error;
+        ASSERT_TRUE(content::mp3::encode(pcm, content::mp3::EncodeOptions{}, mp3, &error)) << error;
+        writeFile(dir.file("soundtrack.mp3"), std::string(mp3.begin(), mp3.end()));
+    }
+    TempDir dir;
+};
+
+// The stretch from 11.8 s to 12.4 s at 10 frames a second: clock frames 118 to 123. Each
+// frame of the video is the program's own frame of that number (as its PNG capture shows
+// it), and the tone that starts 12 s into the soundtrack starts 0.2 s into the video's sound.
+TEST_F(Capture, AStretchHoldsItsFramesAndItsSoundInStep) {
+    writeGlintFolder(dir.path());
+    writeLateTone();
+    RunResult r = capture({"--fps", "10", "--from", "11.8", "--to", "12.4", "-o", "stretch.mp4", "--", binDir() + "/glintdemo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("demo-capture: 100% (frame 6, show 12.3 s"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("demo-capture: wrote stretch.mp4: 6 frames"), std::string::npos) << r.err;
+
+    auto streams = probe("stretch.mp4", dir.path());
+    const auto* video = streamOf(streams, "video");
+    const auto* audio = streamOf(streams, "audio");
+    ASSERT_TRUE(video && audio) << "streams: " << streams.size();
+    EXPECT_EQ(video->at("codec_name"), "h264");
+    EXPECT_EQ(video->at("nb_read_frames"), "6");
+    EXPECT_EQ(video->at("r_frame_rate"), "10/1");
+    EXPECT_EQ(video->at("width"), "640");
+    EXPECT_NEAR(std::stod(audio->at("duration")), 0.6, 0.03);
+
+    // The program's own frames 117 to 124.
+    auto settings = headlessSettings(10);
+    settings["DEMO_KEYS"] = "126:ESCAPE";
+    settings["DEMO_CAPTURE"] = dir.file("own");
+    settings["DEMO_CAPTURE_FRAMES"] = "117-124";
+    ASSERT_EQ(run(binDir() + "/glintdemo", {}, settings, dir.path()).exitCode, 0);
+    ASSERT_EQ(run(onPath("ffmpeg"), {"-v", "error", "-i", "stretch.mp4", "-vsync", "passthrough", "video-%d.png"}, {},
+                  dir.path()).exitCode, 0);
+    auto own = [&](int frame) { return readPng(dir.file("own/frame-000" + std::to_string(frame) + ".png")); };
+    bool framesDiffer = false;
+    for (int i = 0; i < 6; ++i) {
+        Image shown = readPng(dir.file("video-" + std::to_string(i + 1) + ".png"));
+        EXPECT_LT(meanDifference(shown, own(118 + i)), 3.0) << "video frame " << i << " is clock frame " << 118 + i;
+        framesDiffer |= meanDifference(own(117 + i), own(118 + i)) > 10.0 || meanDifference(own(119 + i), own(118 + i)) > 10.0;
+    }
+    EXPECT_TRUE(framesDiffer) << "the stretch must change from frame to frame for the order to show";
+
+    ASSERT_EQ(run(onPath("ffmpeg"), {"-v", "error", "-i", "stretch.mp4", "-vn", "-ac", "1", "-ar", "44100", "-f", "s16le",
+                                     "sound.raw"},
+                  {}, dir.path()).exitCode, 0);
+    std::string sound = readFile(dir.file("sound.raw"));
+    size_t onset = 0;
+    for (size_t i = 0; i + 1 < sound.size(); i += 2)
+        if (std::abs(int16_t(uint8_t(sound[i]) | uint8_t(sound[i + 1]) << 8)) > 3000) {
+            onset = i / 2;
+            break;
+        }
+    EXPECT_NEAR(double(onset) / 44100.0, 0.2, 0.01) << "the tone starts 12.0 s into the show";
+}
+
+// Fractional frame rates reach the program's clock and sound: 15 frames at 30000/1001.
+TEST_F(Capture, KeepsAFractionalFrameRate) {
+    writeGlintFolder(dir.path(), {}, true, 2.0);
+    RunResult r = capture({"--fps", "30000/1001", "--to", "0.5", "--size", "320x240", "--", binDir() + "/glintdemo"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto streams = probe("glintdemo.mp4", dir.path());
+    const auto* video = streamOf(streams, "video");
+    const auto* audio = streamOf(streams, "audio");
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->at("r_frame_rate"), "30000/1001");
+    EXPECT_EQ(video->at("nb_read_frames"), "15");
+    EXPECT_EQ(video->at("width"), "320");
+    EXPECT_NEAR(std::stod(audio->at("duration")), 15 * 1001 / 30000.0, 0.03);
+}
+
+TEST_F(Capture, SaysWhatWentWrong) {
+    // No ffmpeg on the PATH.
+    RunResult noFfmpeg = capture({"--", binDir() + "/glintdemo"}, {{"PATH", dir.path()}});
+    EXPECT_EQ(noFfmpeg.exitCode, 2);
+    EXPECT_NE(noFfmpeg.err.find("ffmpeg is not installed"), std::string::npos) << noFfmpeg.err;
+
+    // A show that stops before its first frame (no archive here).
+    RunResult stopped = capture({"--to", "1", "--", binDir() + "/glintdemo"});
+    EXPECT_EQ(stopped.exitCode, 3);
+    EXPECT_NE(stopped.err.find("[file not found] addict1.jpg"), std::string::npos) << "the program's own message";
+    EXPECT_NE(stopped.err.find("demo-capture: glintdemo ended before it showed a frame"), std::string::npos) << stopped.err;
+    EXPECT_FALSE(fileExists(dir.file("glintdemo.mp4")));
+
+    // A program that fails (the platform refuses a bad setting with exit code 2).
+    writeGlintFolder(dir.path());
+    RunResult failed = capture({"--to", "1", "--", binDir() + "/glintdemo"}, {{"DEMO_SIZE", "huge"}});
+    EXPECT_EQ(failed.exitCode, 3);
+    EXPECT_NE(failed.err.find("demo-capture: glintdemo ended with exit code 2; no video written"), std::string::npos)
+        << failed.err;
+
+    RunResult missing = capture({"--", "no-such-program"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_NE(missing.err.find("cannot find the program no-such-program"), std::string::npos);
+
+    RunResult usage = capture({"--fps", "0", "--", binDir() + "/glintdemo"});
+    EXPECT_EQ(usage.exitCode, 1);
+    EXPECT_NE(usage.err.find("usage: demo-capture"), std::string::npos);
+}
+
+}  // namespace

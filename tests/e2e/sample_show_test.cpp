@@ -1,0 +1,118 @@
+// glintdemo's generated sample show, played as a user plays it: the archive holds what the
+// show asks for, the whole show runs to its end, and the generator makes the same bytes on
+// every run.
+#include <gtest/gtest.h>
+#include <strings.h>
+
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "assets/archive.h"
+#include "support.h"
+#include "zip_writer.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::string contentDir() { return binDir() + "/../content/glintdemo"; }
+
+// The generated archive's members, read with the show's own archive reader.
+std::map<std::string, std::vector<uint8_t>> generatedMembers() {
+    std::map<std::string, std::vector<uint8_t>> members;
+    std::string path = contentDir() + "/demo.dat";
+    if (!openArchive(path.c_str())) return members;
+    int count = 0;
+    const ArchiveMember* table = archiveMembers(0, &count);
+    for (int i = 0; i < count; ++i) {
+        MemberData data{};
+        if (!readMember(table[i].name, &data)) continue;
+        members[table[i].name].assign(data.data, data.data + data.size);
+        std::free(data.data);
+    }
+    closeArchives();
+    return members;
+}
+
+// The message box that stops the show at a member it cannot have, if any.
+std::string stopMessage(const std::string& err) {
+    size_t at = err.find('[');
+    return at == std::string::npos ? "" : err.substr(at, err.find('\n', at) - at);
+}
+
+// The show stops at the first member it asks for and cannot find, naming it. Starting from
+// an empty archive and adding each named member from the generated one until the show starts
+// gives the names the program asks for; each must be in the generated archive.
+TEST(SampleShow, TheArchiveHoldsEveryMemberTheShowAsksFor) {
+    std::map<std::string, std::vector<uint8_t>> generated = generatedMembers();
+    ASSERT_FALSE(generated.empty()) << "no generated archive at " << contentDir();
+    TempDir dir;
+    std::vector<std::string> asked;
+    content::ZipWriter zip;
+    for (size_t round = 0; round <= generated.size(); ++round) {
+        ASSERT_TRUE(zip.writeFile(dir.file("demo.dat")));
+        auto settings = headlessSettings();
+        settings["DEMO_KEYS"] = "1:ESCAPE";
+        RunResult r = run(binDir() + "/glintdemo", {}, settings, dir.path());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        std::string message = stopMessage(r.err);
+        if (message.empty()) break;
+        const std::string prefix = "[file not found] ";
+        ASSERT_EQ(message.compare(0, prefix.size(), prefix), 0) << "the show stops with " << message;
+        std::string name = message.substr(prefix.size());
+        auto member = std::find_if(generated.begin(), generated.end(),
+                                   [&](const auto& m) { return strcasecmp(m.first.c_str(), name.c_str()) == 0; });
+        ASSERT_NE(member, generated.end()) << "the show asks for " << name << ", which the generated archive lacks";
+        asked.push_back(name);
+        zip.add(member->first, member->second);
+    }
+    EXPECT_GE(asked.size(), 17u) << "the thirteen textures, the height maps and the rest";
+    std::string unasked;
+    for (const auto& [name, bytes] : generated)
+        if (std::none_of(asked.begin(), asked.end(), [&](const std::string& a) { return strcasecmp(a.c_str(), name.c_str()) == 0; }))
+            unasked += name + " ";
+    RecordProperty("members_not_asked_for", unasked);
+}
+
+// The whole show, from 0 to its end after 258 s, at four frames a second: it ends by itself
+// (the frame after the one that finds the time past 258 s is the last) with exit code 0 and
+// no message, and the pictures of the backgrounds and of the closing are on screen.
+TEST(SampleShow, PlaysFromStartToEndWithoutAStop) {
+    TempDir dir;
+    auto settings = headlessSettings(4);
+    settings["DEMO_CAPTURE"] = dir.file("frames");
+    settings["DEMO_CAPTURE_FRAMES"] = "52,960,1030-1100";   // 13 s, 240 s, the end
+    RunResult r = run(binDir() + "/glintdemo", {}, settings, contentDir(), 280);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    std::vector<std::string> frames = listDir(dir.file("frames"));
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.back(), "frame-001034.png") << "t = 258.25 s finds the show over; the next frame is the last";
+    for (const char* name : {"frame-000052.png", "frame-000960.png"}) {
+        Image image = readPng(dir.file("frames/") + name);
+        long sum = 0;
+        for (uint8_t v : image.rgb) sum += v;
+        EXPECT_GT(double(sum) / double(image.rgb.size()), 20.0) << name << " is dark";
+    }
+}
+
+// The generator writes the same bytes on every run.
+TEST(SampleShow, GenerationIsDeterministic) {
+    std::string font = GLINT_TITLE_FONT;
+    TempDir dir;
+    auto start = std::chrono::steady_clock::now();
+    RunResult r = run(binDir() + "/glintdemo-content", {"--font", font, dir.path()}, {}, dir.path(), 120);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    RecordProperty("generation_seconds", std::to_string(seconds));
+    for (const char* file : {"demo.dat", "soundtrack.mp3"}) {
+        std::string fresh = readFile(dir.file(file)), built = readFile(contentDir() + "/" + file);
+        ASSERT_FALSE(built.empty()) << file;
+        EXPECT_TRUE(fresh == built) << file << " differs from the one the build generated";
+    }
+}
+
+}  // namespace
