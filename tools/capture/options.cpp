@@ -100,7 +100,7 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
 }
 
 int64_t firstFrameAt(double seconds, const FrameRate& rate) {
-    // A small allowance keeps times written in decimals (0.1 s at 30 frames a second) on the
+    // A small allowance keeps times written in decimals (8.3 s at 30 frames a second) on the
     // frame they name.
     return int64_t(std::ceil(seconds * rate.numerator / rate.denominator - 1e-6));
 }

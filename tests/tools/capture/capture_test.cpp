@@ -74,7 +74,7 @@ TEST(CaptureFrames, StretchesAndSoundFollowTheFixedClock) {
     FrameRate thirty{30, 1}, ntsc{30000, 1001};
     EXPECT_EQ(firstFrameAt(0.0, thirty), 0);
     EXPECT_EQ(firstFrameAt(1.0, thirty), 30);
-    EXPECT_EQ(firstFrameAt(0.1, thirty), 3) << "0.1 * 30 is a hair above 3 in binary";
+    EXPECT_EQ(firstFrameAt(8.3, thirty), 249) << "8.3 * 30 is a hair above 249 in binary";
     EXPECT_EQ(firstFrameAt(1.01, thirty), 31) << "a time between frames starts at the next one";
     EXPECT_EQ(firstFrameAt(1.0, ntsc), 30);
     EXPECT_EQ(firstFrameAt(258.0, ntsc), 7733);
