@@ -110,7 +110,7 @@ void benchGeneration() {
 // Seconds from starting glintdemo until its first frame reaches a capture stream; `cpu`: the
 // processor time of the whole run (loading, one frame, the way out).
 double secondsToFirstFrame(const std::string& workdir, const std::string& fifo, double& cpu) {
-    int frames = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int frames = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     auto settings = headless(30);
     settings["DEMO_CAPTURE"] = fifo;
     settings["DEMO_KEYS"] = "1:ESCAPE";
@@ -201,9 +201,9 @@ void benchFirstFrame() {
 // measured on its own.
 void pipeline(double seconds, const std::string& folder, Process& show, Process& encoder) {
     std::string fifo = folder + "/frames.y4m";
-    int frames = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    int frames = open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     int toEncoder[2];
-    if (pipe(toEncoder) != 0) return;
+    if (pipe2(toEncoder, O_CLOEXEC) != 0) return;   // the encoder's copy of its input becomes a plain descriptor 0
     encoder = start({"/usr/bin/env", "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "yuv4mpegpipe", "-i",
                      "pipe:0", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
                      folder + "/video.mp4"},

@@ -256,7 +256,7 @@ int main(int argc, char** argv) {
 
     // The frames arrive through a FIFO. It is opened before the program starts and without
     // waiting, so a program that ends before it ever opens the FIFO cannot leave us blocked.
-    int frames = open(temporary.file("frames.y4m").c_str(), O_RDONLY | O_NONBLOCK);
+    int frames = open(temporary.file("frames.y4m").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (frames < 0) return say(temporaryFailed, std::string("cannot open the frame stream: ") + std::strerror(errno));
     fcntl(frames, F_SETPIPE_SZ, 1 << 20);
 

@@ -74,15 +74,11 @@ float fractalNoise(float x, float y, int period, int octaves, float gain, uint32
 namespace {
 
 // One box-blur pass along rows (step 1) or columns (step = width) of one channel.
-void boxPass(Canvas& canvas, int channel, int radius, bool wrap, bool alongRows) {
+void boxPass(Canvas& canvas, int channel, int radius, bool alongRows) {
     const int length = alongRows ? canvas.width : canvas.height;
     const int lines = alongRows ? canvas.height : canvas.width;
     std::vector<float> line(static_cast<size_t>(length)), out(static_cast<size_t>(length));
-    auto sample = [&](int i) {
-        if (wrap) i = ((i % length) + length) % length;
-        else i = std::clamp(i, 0, length - 1);
-        return line[size_t(i)];
-    };
+    auto sample = [&](int i) { return line[size_t(std::clamp(i, 0, length - 1))]; };
     for (int l = 0; l < lines; ++l) {
         for (int i = 0; i < length; ++i)
             line[size_t(i)] = alongRows ? canvas.at(i, l)[channel] : canvas.at(l, i)[channel];
@@ -98,12 +94,12 @@ void boxPass(Canvas& canvas, int channel, int radius, bool wrap, bool alongRows)
 
 }  // namespace
 
-void blur(Canvas& canvas, int radius, bool wrap) {
+void blur(Canvas& canvas, int radius) {
     if (radius <= 0) return;
     for (int pass = 0; pass < 3; ++pass)
         for (int c = 0; c < canvas.channels; ++c) {
-            boxPass(canvas, c, radius, wrap, true);
-            boxPass(canvas, c, radius, wrap, false);
+            boxPass(canvas, c, radius, true);
+            boxPass(canvas, c, radius, false);
         }
 }
 

@@ -48,8 +48,8 @@ float tilingNoise(float x, float y, int period, uint32_t seed);
 // the one before, normalised back to 0..1; repeats every `period` cells of the first layer.
 float fractalNoise(float x, float y, int period, int octaves, float gain, uint32_t seed);
 
-// Three passes of a box blur of the given radius (close to a Gaussian); pixels beyond the
-// border repeat the border when `wrap` is false, or come from the opposite side when true.
-void blur(Canvas& canvas, int radius, bool wrap = false);
+// Three passes of a box blur of the given radius (close to a Gaussian); beyond the border the
+// border pixels repeat.
+void blur(Canvas& canvas, int radius);
 
 }  // namespace content::glint

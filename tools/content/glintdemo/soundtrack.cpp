@@ -527,10 +527,10 @@ bool inGroove(float t) { return (t >= 56.0f && t < 157.0f) || (t >= 182.0f && t 
 
 }  // namespace
 
-mp3::Pcm composeSoundtrack(const std::vector<Accent>& accentList, double seconds) {
+mp3::Pcm composeSoundtrack(const std::vector<Accent>& accentList) {
     std::vector<Accent> accents = accentList;
     std::stable_sort(accents.begin(), accents.end(), [](const Accent& a, const Accent& b) { return a.time < b.time; });
-    const size_t frames = size_t(std::llround(seconds * soundtrackRate));
+    const size_t frames = size_t(std::llround(soundtrackSeconds * soundtrackRate));
     const std::vector<ChordSpan> plan = chordPlan();
     // The dry mix, the arpeggios (which get an echo of their own) and the reverb's input.
     Bus music(frames);

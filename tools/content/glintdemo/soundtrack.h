@@ -18,8 +18,7 @@ struct Accent {
 constexpr int soundtrackRate = 44100;
 constexpr double soundtrackSeconds = 260.0;   // 4:20, a little longer than the show
 
-// 16-bit stereo at soundtrackRate, `seconds` long (the piece is written for the full
-// length; a shorter call gives its beginning).
-mp3::Pcm composeSoundtrack(const std::vector<Accent>& accents, double seconds = soundtrackSeconds);
+// The whole piece: 16-bit stereo at soundtrackRate, soundtrackSeconds long.
+mp3::Pcm composeSoundtrack(const std::vector<Accent>& accents);
 
 }  // namespace content::glint
