@@ -107,14 +107,25 @@ TEST_F(Capture, AStretchHoldsItsFramesAndItsSoundInStep) {
     ASSERT_EQ(run(binDir() + "/glintdemo", {}, settings, dir.path()).exitCode, 0);
     ASSERT_EQ(run(onPath("ffmpeg"), {"-v", "error", "-i", "stretch.mp4", "-vsync", "passthrough", "video-%d.png"}, {},
                   dir.path()).exitCode, 0);
+    // Each video frame is the program's own frame of its number: nearer to it than to the
+    // frames before and after it wherever those differ from it by more than the encoder loses
+    // (a few levels of detail).
     auto own = [&](int frame) { return readPng(dir.file("own/frame-000" + std::to_string(frame) + ".png")); };
-    bool framesDiffer = false;
+    std::vector<Image> frames;   // clock frames 117 to 124
+    for (int frame = 117; frame <= 124; ++frame) frames.push_back(own(frame));
+    int ordered = 0;
     for (int i = 0; i < 6; ++i) {
         Image shown = readPng(dir.file("video-" + std::to_string(i + 1) + ".png"));
-        EXPECT_LT(meanDifference(shown, own(118 + i)), 3.0) << "video frame " << i << " is clock frame " << 118 + i;
-        framesDiffer |= meanDifference(own(117 + i), own(118 + i)) > 10.0 || meanDifference(own(119 + i), own(118 + i)) > 10.0;
+        const Image& expected = frames[size_t(i + 1)];
+        double distance = meanDifference(shown, expected);
+        EXPECT_LT(distance, 8.0) << "video frame " << i << " is clock frame " << 118 + i;
+        for (size_t neighbour : {size_t(i), size_t(i + 2)}) {
+            if (meanDifference(frames[neighbour], expected) < 3.0 * distance) continue;
+            EXPECT_LT(distance, meanDifference(shown, frames[neighbour])) << "video frame " << i;
+            ++ordered;
+        }
     }
-    EXPECT_TRUE(framesDiffer) << "the stretch must change from frame to frame for the order to show";
+    EXPECT_GE(ordered, 4) << "the stretch must change from frame to frame for the order to show";
 
     ASSERT_EQ(run(onPath("ffmpeg"), {"-v", "error", "-i", "stretch.mp4", "-vn", "-ac", "1", "-ar", "44100", "-f", "s16le",
                                      "sound.raw"},

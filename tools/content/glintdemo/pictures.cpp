@@ -274,6 +274,22 @@ Canvas flames() {
     });
 }
 
+// Metal panels of a floor: plates of two sizes with bevelled edges, rivets and a grey-blue
+// sheen; tiles without a seam.
+Canvas panels() {
+    return paint(256, 256, 3, [](float u, float v, float* pixel) {
+        float large = std::min(std::abs(u * 2.0f - std::round(u * 2.0f)), std::abs(v * 2.0f - std::round(v * 2.0f)));
+        int cx = int(u * 4.0f), cy = int(v * 4.0f);
+        float small = std::min(std::abs(u * 4.0f - std::round(u * 4.0f)), std::abs(v * 4.0f - std::round(v * 4.0f)));
+        float seam = std::min(smoothstep(0.0f, 0.03f, large), ((cx + cy) % 2) ? smoothstep(0.0f, 0.05f, small) : 1.0f);
+        float fx = u * 8.0f - std::floor(u * 8.0f), fy = v * 8.0f - std::floor(v * 8.0f);
+        float rivet = std::exp(-((fx - 0.5f) * (fx - 0.5f) + (fy - 0.5f) * (fy - 0.5f)) * 400.0f);
+        float sheen = 0.75f + 0.25f * fractalNoise(u * 4.0f, v * 16.0f, 4, 4, 0.5f, 111);
+        Colour plate = Colour{0.62f, 0.7f, 0.8f} * (sheen * (0.85f + 0.15f * latticeValue(cx, cy, 112)));
+        put(pixel, plate * (0.25f + 0.75f * seam) + Colour{0.9f, 0.95f, 1.0f} * (rivet * 0.6f));
+    });
+}
+
 // Coloured tiles with dark joints.
 Canvas tiles() {
     return paint(128, 128, 3, [](float u, float v, float* pixel) {
@@ -356,6 +372,7 @@ bool showPictures(const std::string& fontPath, std::vector<ShowPicture>& picture
     pictures.push_back({"skymap.jpg", daySkyEnvironment(), colour(2, 2, true)});
     pictures.push_back({"yellowshitred.jpg", flames(), colour(1, 2, false)});
     pictures.push_back({"square.jpg", tiles(), colour(2, 1, true)});
+    pictures.push_back({"panels.jpg", panels(), colour(2, 2, false)});   // the towers' floor
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "heightmaps.h"
 #include "pictures.h"
+#include "scenes.h"
 #include "shell/beattable.h"
 #include "zip_writer.h"
 
@@ -31,6 +32,7 @@ bool archiveMembers(const std::string& fontPath, std::vector<ArchiveMember>& mem
     members.push_back({"sb.raw", bannerFirst.bytes()});
     members.push_back({"disp2.raw", bumpHeights()});
     members.push_back({"twirlb.raw", whirlHeights()});
+    for (SceneFile& scene : showScenes()) members.push_back({scene.name, std::move(scene.bytes)});
     return true;
 }
 

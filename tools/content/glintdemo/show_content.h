@@ -16,7 +16,7 @@ struct ArchiveMember {
     bool deflated = true;   // JPEG pictures are stored: deflating them gains nothing
 };
 
-// Every member of the show's demo.dat, in the order the show first asks for them.
+// Every member of the show's demo.dat: pictures, height maps and banner, then the scenes.
 bool archiveMembers(const std::string& fontPath, std::vector<ArchiveMember>& members, std::string* error);
 
 // The accents of the show's beat table.
