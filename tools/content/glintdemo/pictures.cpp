@@ -137,20 +137,21 @@ Canvas gridFlash() {
     });
 }
 
-// The tubes' texture: a tiling fiery marble with bright veins; u runs along the tube, v around.
+// The tubes' texture: a tiling dark marble with glowing veins; u runs along the tube, v
+// around. The tubes are drawn over themselves many times, adding up, so it is mostly dark.
 Canvas marbleTexture() {
     return paint(512, 512, 3, [](float u, float v, float* pixel) {
         float warpX = fractalNoise(u * 4.0f, v * 4.0f, 4, 4, 0.5f, 21);
         float warpY = fractalNoise(u * 4.0f + 17.0f, v * 4.0f, 4, 4, 0.5f, 22);
         float n = fractalNoise(u * 4.0f + warpX * 3.0f, v * 4.0f + warpY * 3.0f, 4, 5, 0.55f, 23);
         float vein = 1.0f - std::abs(2.0f * fractalNoise(u * 8.0f + warpY * 2.0f, v * 8.0f, 8, 4, 0.5f, 24) - 1.0f);
-        Colour base = ramp({{0.25f, {0.02f, 0.02f, 0.08f}},
-                            {0.42f, {0.05f, 0.22f, 0.45f}},
-                            {0.55f, {0.85f, 0.38f, 0.08f}},
-                            {0.68f, {1.0f, 0.8f, 0.45f}},
-                            {0.8f, {1.0f, 1.0f, 0.95f}}},
+        Colour base = ramp({{0.35f, {0.0f, 0.0f, 0.02f}},
+                            {0.5f, {0.02f, 0.07f, 0.18f}},
+                            {0.62f, {0.3f, 0.1f, 0.02f}},
+                            {0.74f, {0.75f, 0.4f, 0.08f}},
+                            {0.86f, {1.0f, 0.85f, 0.6f}}},
                            n);
-        put(pixel, base + Colour{0.35f, 0.8f, 1.0f} * std::pow(vein, 12.0f));
+        put(pixel, base + Colour{0.2f, 0.55f, 0.9f} * std::pow(vein, 16.0f));
     });
 }
 
