@@ -173,7 +173,7 @@ Settings parseSettings(const Environment& environment) {
         s.fixedFramesPerSecond = int(numerator);
         s.fixedFrameRateDenominator = int(denominator);
     } else {
-        fail("DEMO_CLOCK", clock, "real or fixed:<frames per second>");
+        fail("DEMO_CLOCK", clock, "real, fixed:<frames per second> or fixed:<N>/<D>");
     }
 
     s.input = parseKeys(get("DEMO_KEYS"));

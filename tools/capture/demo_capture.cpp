@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
     fcntl(encoderPipe[1], F_SETFD, FD_CLOEXEC);
     fcntl(encoderPipe[1], F_SETPIPE_SZ, 1 << 20);
     std::vector<std::string> encode{ffmpeg, "-hide_banner", "-loglevel", "error", "-y", "-f", "yuv4mpegpipe", "-i", "pipe:0"};
-    if (h264) encode.insert(encode.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"});
+    if (h264) encode.insert(encode.end(), {"-c:v", "libx264", "-preset", "superfast", "-crf", "20"});
     else encode.insert(encode.end(), {"-c:v", "mpeg4", "-q:v", "3"});
     encode.insert(encode.end(), {"-pix_fmt", "yuv420p", "-vsync", "passthrough", temporary.file("video.mp4")});
     Child encoder = spawn(encode, currentEnvironment(), encoderPipe[0], temporary.file("ffmpeg.log"));

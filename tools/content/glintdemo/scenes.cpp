@@ -66,6 +66,20 @@ Material surface(const std::string& name, const std::string& texture, const std:
 
 // --- Shapes -----------------------------------------------------------------------------------
 
+// Two triangles for every cell of a grid of (across + 1) x (down + 1) vertices stored row by
+// row, each vertex with its own texture coordinate.
+void gridFaces(Mesh& m, int across, int down) {
+    auto at = [&](int i, int j) { return j * (across + 1) + i; };
+    for (int j = 0; j < down; ++j)
+        for (int i = 0; i < across; ++i) {
+            int a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            m.faces.push_back({a, b, c, 0});
+            m.faces.push_back({a, c, d, 0});
+            m.textureFaces.push_back({a, b, c});
+            m.textureFaces.push_back({a, c, d});
+        }
+}
+
 Mesh sphere(const std::string& name, float radius, int rings, int segments) {
     Mesh m;
     m.name = name;
@@ -127,15 +141,7 @@ Mesh twistedColumn(const std::string& name, float radius, float height, int side
             m.vertices.push_back({radius * bulge * std::cos(a), radius * bulge * std::sin(a), height * along});
             m.textureCoordinates.push_back({float(s) / float(sides), along * 3.0f});
         }
-    auto at = [&](int k, int s) { return k * (sides + 1) + s; };
-    for (int k = 0; k < stacks; ++k)
-        for (int s = 0; s < sides; ++s) {
-            int a = at(k, s), b = at(k, s + 1), c = at(k + 1, s + 1), d = at(k + 1, s);
-            m.faces.push_back({a, b, c, 0});
-            m.faces.push_back({a, c, d, 0});
-            m.textureFaces.push_back({a, b, c});
-            m.textureFaces.push_back({a, c, d});
-        }
+    gridFaces(m, sides, stacks);
     return m;
 }
 
@@ -151,15 +157,7 @@ Mesh ground(const std::string& name, float size, int cells, float roll, float re
             m.vertices.push_back({x, y, z});
             m.textureCoordinates.push_back({u * repeats, v * repeats});
         }
-    auto at = [&](int i, int j) { return j * (cells + 1) + i; };
-    for (int j = 0; j < cells; ++j)
-        for (int i = 0; i < cells; ++i) {
-            int a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            m.faces.push_back({a, b, c, 0});
-            m.faces.push_back({a, c, d, 0});
-            m.textureFaces.push_back({a, b, c});
-            m.textureFaces.push_back({a, c, d});
-        }
+    gridFaces(m, cells, cells);
     return m;
 }
 
