@@ -51,13 +51,6 @@ const std::map<std::string, std::string>* streamOf(const std::vector<std::map<st
     return nullptr;
 }
 
-double meanDifference(const Image& a, const Image& b) {
-    if (a.rgb.size() != b.rgb.size()) return 255.0;
-    double sum = 0;
-    for (size_t i = 0; i < a.rgb.size(); ++i) sum += std::abs(int(a.rgb[i]) - int(b.rgb[i]));
-    return sum / double(a.rgb.size());
-}
-
 class Capture : public ::testing::Test {
 protected:
     void SetUp() override {
