@@ -354,7 +354,7 @@ int main(int argc, char** argv) {
             break;   // the program ended without ever opening the frame stream
         }
         // A program told to close at --to gets a few seconds to do so.
-        if (bounded && firstFrame + captured >= bounded && lastFrameAt >= 0 && elapsed() - lastFrameAt > 15.0 &&
+        if (bounded && firstFrame + captured >= endFrame && lastFrameAt >= 0 && elapsed() - lastFrameAt > 15.0 &&
             !show.poll()) {
             kill(show.pid, SIGTERM);
             lastFrameAt = elapsed();
@@ -375,7 +375,7 @@ int main(int argc, char** argv) {
     encoder.wait();
 
     const std::string name = baseName(options.program);
-    if (!show.succeeded() && !(bounded && firstFrame + captured >= bounded && WIFSIGNALED(show.status)))
+    if (!show.succeeded() && !(bounded && firstFrame + captured >= endFrame && WIFSIGNALED(show.status)))
         return say(programFailed, name + " " + show.describe() + "; no video written");
     if (captured == 0)
         return say(programFailed, name + " ended before it showed a frame of the stretch; no video written");
