@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "built_show.h"
 #include "heightmaps.h"
 #include "jpeg_test_support.h"
 #include "pictures.h"
@@ -50,32 +51,44 @@ JpegLayoutSeen layoutOf(const std::vector<uint8_t>& jpeg) {
     return seen;
 }
 
+// The members of the archive the build wrote, and the pictures as the generator draws them.
 class SampleContent : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(archiveMembers(GLINT_TITLE_FONT, members_, &error)) << error;
-        ASSERT_TRUE(showPictures(GLINT_TITLE_FONT, pictures_, &error)) << error;
-    }
+    static void SetUpTestSuite() { members_ = testing_support::builtShowMembers(); }
+    void SetUp() override { ASSERT_FALSE(members_.empty()) << "no archive in " << testing_support::builtShowDir(); }
     static const std::vector<uint8_t>& member(const std::string& name) {
-        for (const ArchiveMember& m : members_)
-            if (m.name == name) return m.bytes;
+        auto found = members_.find(name);
+        if (found != members_.end()) return found->second;
         ADD_FAILURE() << "no member " << name;
         static const std::vector<uint8_t> none;
         return none;
     }
-    static std::vector<ArchiveMember> members_;
-    static std::vector<ShowPicture> pictures_;
+    static std::vector<ShowPicture> drawnPictures() {
+        std::vector<ShowPicture> pictures;
+        std::string error;
+        EXPECT_TRUE(showPictures(GLINT_TITLE_FONT, pictures, &error)) << error;
+        return pictures;
+    }
+    static std::map<std::string, std::vector<uint8_t>> members_;
 };
-std::vector<ArchiveMember> SampleContent::members_;
-std::vector<ShowPicture> SampleContent::pictures_;
+std::map<std::string, std::vector<uint8_t>> SampleContent::members_;
+
+// The generator makes the same members on every run: the archive the build wrote holds
+// exactly what it makes now.
+TEST_F(SampleContent, TheBuildWroteWhatTheGeneratorMakesAgain) {
+    std::vector<ArchiveMember> fresh;
+    std::string error;
+    ASSERT_TRUE(archiveMembers(GLINT_TITLE_FONT, fresh, &error)) << error;
+    EXPECT_EQ(fresh.size(), members_.size());
+    for (const ArchiveMember& m : fresh) EXPECT_TRUE(m.bytes == member(m.name)) << m.name << " differs";
+}
 
 // The show's own pictures exercise its decoder: grey and every luma sampling, each both
 // baseline and progressive, and restart markers.
 TEST_F(SampleContent, PicturesUseEveryLayoutTheDecoderReads) {
     std::map<std::string, std::vector<std::string>> byLayout;
     int withRestarts = 0;
-    for (const ShowPicture& picture : pictures_) {
+    for (const ShowPicture& picture : drawnPictures()) {
         JpegLayoutSeen seen = layoutOf(member(picture.name));
         byLayout[seen.name()].push_back(picture.name);
         withRestarts += seen.restarts;
@@ -91,7 +104,7 @@ TEST_F(SampleContent, PicturesUseEveryLayoutTheDecoderReads) {
 // few levels out of 255 on average (most on saturated colour edges with sub-sampled chroma),
 // a picture decoded in the wrong layout or channel order dozens.
 TEST_F(SampleContent, TheShowsDecoderReadsEveryPictureAsDrawn) {
-    for (const ShowPicture& picture : pictures_) {
+    for (const ShowPicture& picture : drawnPictures()) {
         jpeg_test::Decoded decoded = jpeg_test::decode(member(picture.name));
         ASSERT_EQ(decoded.error, 0) << picture.name;
         ASSERT_TRUE(decoded.complete) << picture.name;
