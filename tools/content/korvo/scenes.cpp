@@ -304,7 +304,7 @@ lws::Scene lattice() {
         orbit(orb.motion, 2.9f, height, 1.0f, phase);
         orb.motion[scale] = strikes(0.7f, 1.2f, 0.2f, beat * float(i), length, 3.0f * beat);
 
-        lws::Light& light = scene.addLight("Orb " + std::to_string(i + 1), lws::LightType::Point);
+        lws::Light& light = scene.addLight("Orb" + std::to_string(i + 1), lws::LightType::Point);
         lightOnOrbit(light, 2.9f, height, 1.0f, phase);
         light.color = colours({{0.0f, start[i]}, {4.0f, start[(i + 1) % 3]}, {8.0f, start[(i + 2) % 3]}});
         light.intensity = animated(strikes(0.8f, 1.5f, 0.2f, beat * float(i), length, 3.0f * beat));
@@ -523,7 +523,7 @@ lws::Scene debugObject() {
     fill.color = {{0.5f, 0.6f, 0.8f}, std::nullopt};
     fill.intensity = fixed(0.5f);
     lws::Camera& camera = scene.addCamera("Viewer");
-    camera.motion.setPosition(0.0f, 0.0f, -6.0f);
+    camera.motion.setPosition(0.0f, 1.8f, -5.5f);
     return scene;
 }
 
