@@ -311,11 +311,11 @@ lws::Scene lattice() {
     }
 
     lws::Camera& camera = scene.addCamera("Dolly");
-    flight(camera, {{0.0f, {0.0f, 0.8f, -10.0f}, {0.0f, 0.0f, 0.0f}},
-                    {4.0f, {2.5f, 1.6f, -7.0f}, {0.0f, 0.0f, 0.0f}},
-                    {8.0f, {-1.5f, 0.6f, -6.2f}, {0.0f, 0.2f, 0.0f}}});
-    camera.motion[positionZ].keys = {lws::hermite(-10.0f, 0.0f, 0.0f, 1.5f), lws::hermite(-7.0f, 4.0f, 2.0f, 2.0f),
-                                     lws::hermite(-6.2f, 8.0f, 0.5f, 0.0f)};
+    flight(camera, {{0.0f, {0.0f, 0.8f, -8.0f}, {0.0f, 0.0f, 0.0f}},
+                    {4.0f, {2.2f, 1.5f, -5.8f}, {0.0f, 0.0f, 0.0f}},
+                    {8.0f, {-1.3f, 0.6f, -5.2f}, {0.0f, 0.2f, 0.0f}}});
+    camera.motion[positionZ].keys = {lws::hermite(-8.0f, 0.0f, 0.0f, 1.2f), lws::hermite(-5.8f, 4.0f, 1.5f, 1.5f),
+                                     lws::hermite(-5.2f, 8.0f, 0.4f, 0.0f)};
     return scene;
 }
 
@@ -399,7 +399,7 @@ lws::Scene ribbon() {
                          lws::hermite(0.0f, 8.0f, -0.3f, 0.0f)};
 
     lws::Object& bubble = scene.addObject("glass.lwo");
-    bubble.motion.setScale(0.72f);
+    bubble.motion.setScale(0.6f);
     bubble.motion[heading] = spin(0.3f);
 
     lws::Object& orb = scene.addObject("orb.lwo");
