@@ -29,6 +29,17 @@ void addQuad(Mesh& mesh, const std::vector<Vec3>& at, uint32_t a, uint32_t b, ui
     addOriented(mesh, at, a, c, d, outward);
 }
 
+// The quads of a grid of (columns + 1) x (rows + 1) points stored column by column, each
+// turned so that its seen side faces the `outward` of its first corner.
+void addGridQuads(Mesh& mesh, int columns, int rows, const std::vector<Vec3>& outward) {
+    auto at = [rows](int i, int j) { return uint32_t(i * (rows + 1) + j); };
+    for (int i = 0; i < columns; ++i)
+        for (int j = 0; j < rows; ++j) {
+            uint32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            addQuad(mesh, mesh.points, a, b, c, d, outward[a]);
+        }
+}
+
 Vec3 centroid(const std::vector<Vec3>& at, std::initializer_list<uint32_t> corners) {
     Vec3 sum{0, 0, 0};
     for (uint32_t i : corners)
@@ -89,12 +100,7 @@ Mesh torus(float major, float minor, int segmentsU, int segmentsV, float repeatU
             mesh.uv.push_back({repeatU * float(i) / float(segmentsU), repeatV * float(j) / float(segmentsV)});
         }
     }
-    auto at = [segmentsV](int i, int j) { return uint32_t(i * (segmentsV + 1) + j); };
-    for (int i = 0; i < segmentsU; ++i)
-        for (int j = 0; j < segmentsV; ++j) {
-            uint32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            addQuad(mesh, mesh.points, a, b, c, d, outward[a]);
-        }
+    addGridQuads(mesh, segmentsU, segmentsV, outward);
     return mesh;
 }
 
@@ -113,12 +119,7 @@ Mesh mobius(float radius, float width, int segmentsU, int segmentsV, float repea
             normal.push_back(n);
         }
     }
-    auto at = [segmentsV](int i, int j) { return uint32_t(i * (segmentsV + 1) + j); };
-    for (int i = 0; i < segmentsU; ++i)
-        for (int j = 0; j < segmentsV; ++j) {
-            uint32_t a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            addQuad(mesh, mesh.points, a, b, c, d, normal[a]);
-        }
+    addGridQuads(mesh, segmentsU, segmentsV, normal);
     return mesh;
 }
 
@@ -171,10 +172,7 @@ Mesh floorGrid(float size, int cells, float repeat, float y) {
             mesh.points.push_back({(u - 0.5f) * size, y, (v - 0.5f) * size});
             mesh.uv.push_back({u * repeat, v * repeat});
         }
-    auto at = [cells](int i, int j) { return uint32_t(i * (cells + 1) + j); };
-    for (int i = 0; i < cells; ++i)
-        for (int j = 0; j < cells; ++j)
-            addQuad(mesh, mesh.points, at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1), {0.0f, 1.0f, 0.0f});
+    addGridQuads(mesh, cells, cells, std::vector<Vec3>(mesh.points.size(), Vec3{0.0f, 1.0f, 0.0f}));
     return mesh;
 }
 

@@ -133,28 +133,16 @@ Sound snare() {
     return s;
 }
 
-Sound hat(double decay, double seconds, uint32_t seed) {
+// High-passed noise dying away: a hat (short) or a crash (long, with a brief attack).
+Sound noiseBurst(double seconds, double cutoff, double decay, double attack, uint32_t seed) {
     Sound s(lengthOf(seconds, drumRate));
     Noise noise(seed);
     LowPass low;
-    low.setCutoff(7000, drumRate);
+    low.setCutoff(cutoff, drumRate);
     for (size_t i = 0; i < s.size(); ++i) {
         double t = double(i) / drumRate;
         float n = noise.next();
-        s[i] = float((n - low.run(n)) * std::exp(-t / decay));
-    }
-    return s;
-}
-
-Sound crash() {
-    Sound s(lengthOf(2.0, drumRate));
-    Noise noise(23);
-    LowPass low;
-    low.setCutoff(3500, drumRate);
-    for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / drumRate;
-        float n = noise.next();
-        s[i] = float((n - low.run(n)) * std::exp(-t / 0.75) * std::min(1.0, t / 0.004));
+        s[i] = float((n - low.run(n)) * std::exp(-t / decay) * (attack > 0.0 ? std::min(1.0, t / attack) : 1.0));
     }
     return s;
 }
@@ -266,7 +254,8 @@ Sound impactBoom() {
 }
 
 std::vector<Sample> instruments() {
-    Sound k = kick(), sn = snare(), closed = hat(0.018, 0.08, 13), open = hat(0.13, 0.4, 17), cr = crash();
+    Sound k = kick(), sn = snare(), closed = noiseBurst(0.08, 7000, 0.018, 0.0, 13),
+          open = noiseBurst(0.4, 7000, 0.13, 0.0, 17), cr = noiseBurst(2.0, 3500, 0.75, 0.004, 23);
     std::vector<Hit> groove;
     for (int step : {0, 4, 8, 12}) groove.push_back({&k, step, 1.0f});
     for (int step : {4, 12}) groove.push_back({&sn, step, 0.7f});
