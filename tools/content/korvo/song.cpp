@@ -376,16 +376,21 @@ void tune(Pattern& pattern, int bar, bool echoes) {
         if (!taken[step]) note(pattern, bar * rowsPerBar + step, leadChannel, chords[bar].tones[(step / 2) % 4], lead, 16);
 }
 
+// Single bell notes: (row, note, volume).
+struct Bell {
+    int row, semitone, volume;
+};
+
+void bells(Pattern& pattern, std::initializer_list<Bell> notes) {
+    for (const Bell& b : notes) note(pattern, b.row, leadChannel, b.semitone, lead, b.volume);
+}
+
 Pattern section(Section which) {
     Pattern p;
     switch (which) {
     case Section::intro:
         for (int bar = 0; bar < 4; ++bar) pads(p, bar, 12 + 7 * bar);
-        note(p, 0, leadChannel, E5, lead, 30);
-        note(p, 16, leadChannel, C5, lead, 26);
-        note(p, 24, leadChannel, A4, lead, 22);
-        note(p, 32, leadChannel, E5, lead, 30);
-        note(p, 40, leadChannel, G5, lead, 26);
+        bells(p, {{0, E5, 30}, {16, C5, 26}, {24, A4, 22}, {32, E5, 30}, {40, G5, 26}});
         note(p, 48, leadChannel, 24, riser);
         break;
     case Section::groove:
@@ -402,8 +407,7 @@ Pattern section(Section which) {
             if (which == Section::finale) tune(p, bar, true);
         }
         if (which == Section::groove) {
-            note(p, 0, leadChannel, A5, lead, 36);
-            note(p, 32, leadChannel, G5, lead, 30);
+            bells(p, {{0, A5, 36}, {32, G5, 30}});
         }
         break;
     case Section::breakdown:
@@ -412,12 +416,7 @@ Pattern section(Section which) {
             pads(p, bar, 34);
             bassLine(p, bar, false);
         }
-        note(p, 0, leadChannel, E5, lead, 40);
-        note(p, 8, leadChannel, D5, lead, 30);
-        note(p, 16, leadChannel, C5, lead, 40);
-        note(p, 24, leadChannel, A4, lead, 30);
-        note(p, 32, leadChannel, E5, lead, 40);
-        note(p, 40, leadChannel, G5, lead, 30);
+        bells(p, {{0, E5, 40}, {8, D5, 30}, {16, C5, 40}, {24, A4, 30}, {32, E5, 40}, {40, G5, 30}});
         note(p, 48, leadChannel, 24, riser);
         break;
     case Section::outro:
