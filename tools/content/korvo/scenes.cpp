@@ -62,8 +62,8 @@ Envelope strikes(float rest, float peak, float decay, float first = 0.0f, float 
     return e;
 }
 
-// A swing between two values, at `low` on every beat and `high` halfway between, eased in
-// and out by Bezier keys with flat tangents.
+// A swing between two values, at `low` every `period` (a beat unless given) and `high`
+// halfway between, eased in and out by Bezier keys with flat tangents.
 Envelope swing(float low, float high, float period = beat) {
     Envelope e;
     for (float t = 0.0f; t <= length + 1e-3f; t += period / 2.0f) {
@@ -91,17 +91,17 @@ Envelope steps(std::initializer_list<std::pair<float, float>> timesAndValues) {
 
 // ---- Motions -----------------------------------------------------------------------------
 
-// A circle around the vertical line through (centreX, centreZ) at height y, `turns` turns in
-// the section (negative: the other way), starting at angle `phase`; TCB keys every twelfth
-// of a turn, a spline that stays within a hair of the circle.
-void orbit(Motion& m, float radius, float y, float turns, float phase, float centreX = 0.0f, float centreZ = 0.0f) {
+// A circle around the y axis at height y, `turns` turns in the section (negative: the other
+// way), starting at angle `phase`; TCB keys every twelfth of a turn, a spline that stays
+// within a hair of the circle.
+void orbit(Motion& m, float radius, float y, float turns, float phase) {
     m[positionX].keys.clear();
     m[positionZ].keys.clear();
     float step = length / std::max(1.0f, std::fabs(turns) * 12.0f);
     for (float t = -step; t <= length + step + 1e-3f; t += step) {
         float a = phase + 2.0f * pi * turns * t / length;
-        m[positionX].keys.push_back(lws::tcb(centreX + radius * std::cos(a), t));
-        m[positionZ].keys.push_back(lws::tcb(centreZ + radius * std::sin(a), t));
+        m[positionX].keys.push_back(lws::tcb(radius * std::cos(a), t));
+        m[positionZ].keys.push_back(lws::tcb(radius * std::sin(a), t));
     }
     m[positionY] = Envelope::constant(y);
 }
@@ -157,31 +157,27 @@ void shineAlong(lws::Light& light, Point d) {
     light.motion.setRotation(std::atan2(-d.x, -d.z), std::asin(d.y / n), 0.0f);
 }
 
-// Red, green and blue envelopes that go through the given colours at the given times (TCB).
-lws::Animated<3> colours(std::initializer_list<std::pair<float, Colour>> keys) {
+// Red, green and blue envelopes that go through the given colours at the given times, by TCB
+// keys, or by stepped keys that change the colour at once.
+lws::Animated<3> colours(std::initializer_list<std::pair<float, Colour>> keys, bool stepped = false) {
     lws::Animated<3> animated;
     animated.envelopes.emplace();
     for (auto [time, c] : keys) {
-        (*animated.envelopes)[0].keys.push_back(lws::tcb(c.r, time));
-        (*animated.envelopes)[1].keys.push_back(lws::tcb(c.g, time));
-        (*animated.envelopes)[2].keys.push_back(lws::tcb(c.b, time));
+        const float component[3] = {c.r, c.g, c.b};
+        for (size_t i = 0; i < 3; ++i)
+            (*animated.envelopes)[i].keys.push_back(stepped ? lws::stepped(component[i], time) : lws::tcb(component[i], time));
     }
     return animated;
 }
 
 // A colour a bar, following the chords (A minor violet, F blue, C cyan, G amber), changing
-// on each bar's first beat (stepped keys).
+// on each bar's first beat.
 lws::Animated<3> chordColours() {
-    const Colour chord[4] = {{0.75f, 0.35f, 1.0f}, {0.3f, 0.45f, 1.0f}, {0.25f, 0.9f, 1.0f}, {1.0f, 0.6f, 0.2f}};
-    lws::Animated<3> animated;
-    animated.envelopes.emplace();
-    for (int b = 0; b < 4; ++b) {
-        float t = float(b) * bar;
-        (*animated.envelopes)[0].keys.push_back(lws::stepped(chord[b].r, t));
-        (*animated.envelopes)[1].keys.push_back(lws::stepped(chord[b].g, t));
-        (*animated.envelopes)[2].keys.push_back(lws::stepped(chord[b].b, t));
-    }
-    return animated;
+    return colours({{0.0f * bar, {0.75f, 0.35f, 1.0f}},
+                    {1.0f * bar, {0.3f, 0.45f, 1.0f}},
+                    {2.0f * bar, {0.25f, 0.9f, 1.0f}},
+                    {3.0f * bar, {1.0f, 0.6f, 0.2f}}},
+                   true);
 }
 
 lws::Animated<1> animated(Envelope e) { return {{0.0f}, std::array<Envelope, 1>{std::move(e)}}; }
