@@ -69,7 +69,7 @@ std::vector<uint8_t> tgaFile(const Picture& picture) {
     out.push_back(0);   // no image ID
     out.push_back(0);   // no colour map
     out.push_back(2);   // uncompressed true colour
-    for (int i = 0; i < 5; ++i) out.push_back(0);   // colour map specification
+    for (int i = 0; i < 5; ++i) out.push_back(0);   // colour map: first entry, length, entry size
     put16le(out, 0);                                // x origin
     put16le(out, 0);                                // y origin
     put16le(out, unsigned(picture.width()));
