@@ -149,6 +149,77 @@ TEST_F(Capture, KeepsAFractionalFrameRate) {
     EXPECT_NEAR(std::stod(audio->at("duration")), 15 * 1001 / 30000.0, 0.03);
 }
 
+// A frame of the program's own size is filled at scale 1; there, and without multisampling, the
+// video is the one made without the options, though the program then draws through the
+// platform's scaling.
+TEST_F(Capture, AtTheProgramsOwnScaleTheVideoIsTheSameByteForByte) {
+    writeGlintFolder(dir.path(), {}, true);
+    std::vector<std::string> stretch{"--fps", "2", "--from", "5", "--to", "6.5"};
+    std::string plain;
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, {"--size", "640x480", "--msaa", "0"}}) {
+        std::vector<std::string> arguments = stretch;
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), {"--", binDir() + "/glintdemo"});
+        RunResult r = capture(arguments);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        ASSERT_NE(r.err.find("wrote glintdemo.mp4: 3 frames"), std::string::npos) << r.err;
+        std::string video = readFile(dir.file("glintdemo.mp4"));
+        if (options.empty()) plain = video;
+        else EXPECT_TRUE(video == plain) << "with " << options[0];
+    }
+}
+
+// A 1080p video of gl-smoke without --scale: the turning triangle drawn at scale 3 and
+// multisampled, reduced to 1440 x 1080 between black bars of 240 pixels. Where the pictures
+// drawn at scale 1, or without samples, differ much from it (along the triangle's edges), the
+// video's frame is nearer to it than to them.
+TEST_F(Capture, AFullHdVideoIsDrawnAtTheScaleThatFillsIt) {
+    RunResult r = capture({"--to", "0.1", "--size", "1920x1080", "--msaa", "4", "-o", "smoke.mp4", "--",
+                           binDir() + "/gl-smoke"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto* video = streamOf(probe("smoke.mp4", dir.path()), "video");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->at("width"), "1920");
+    EXPECT_EQ(video->at("height"), "1080");
+    ASSERT_EQ(run(onPath("ffmpeg"), {"-v", "error", "-i", "smoke.mp4", "-vf", "select=eq(n\\,2)", "-vsync",
+                                     "passthrough", "shown.png"},
+                  {}, dir.path()).exitCode, 0);
+    Image shown = readPng(dir.file("shown.png"));
+
+    auto drawn = [&](const std::string& scale, const std::string& samples) {
+        auto settings = headlessSettings();
+        settings.insert({{"DEMO_SIZE", "1920x1080"}, {"DEMO_RENDER_SCALE", scale}, {"DEMO_MSAA", samples},
+                         {"DEMO_CAPTURE", dir.file(scale + samples)}, {"DEMO_CAPTURE_FRAMES", "2"},
+                         {"DEMO_KEYS", "3:ESCAPE"}});
+        EXPECT_EQ(run(binDir() + "/gl-smoke", {}, settings, dir.path()).exitCode, 0);
+        return readPng(dir.file(scale + samples + "/frame-000002.png"));
+    };
+    Image expected = drawn("3", "4");
+    ASSERT_EQ(shown.width, expected.width);
+    for (int y = 0; y < 1080; y += 7)
+        for (int x : {0, 120, 229, 1690, 1800, 1919})
+            ASSERT_LE(shown.pixel(x, y)[0] + shown.pixel(x, y)[1] + shown.pixel(x, y)[2], 12) << x << ", " << y;
+    EXPECT_GT(light(shown), 0.5 * light(expected));
+
+    for (const Image& other : {drawn("1", "0"), drawn("3", "0")}) {
+        double nearExpected = 0, nearOther = 0;
+        int pixels = 0;
+        for (size_t i = 0; i < shown.rgb.size(); i += 3) {
+            int apart = 0;
+            for (size_t c = i; c < i + 3; ++c) apart += std::abs(expected.rgb[c] - other.rgb[c]);
+            if (apart < 60) continue;
+            ++pixels;
+            for (size_t c = i; c < i + 3; ++c) {
+                nearExpected += std::abs(shown.rgb[c] - expected.rgb[c]);
+                nearOther += std::abs(shown.rgb[c] - other.rgb[c]);
+            }
+        }
+        EXPECT_GT(pixels, 100);
+        EXPECT_LT(nearExpected, 0.7 * nearOther) << pixels << " pixels, " << nearExpected / nearOther;
+    }
+}
+
 TEST_F(Capture, SaysWhatWentWrong) {
     // No ffmpeg on the PATH.
     RunResult noFfmpeg = capture({"--", binDir() + "/glintdemo"}, {{"PATH", dir.path()}});
@@ -180,9 +251,10 @@ TEST_F(Capture, SaysWhatWentWrong) {
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_NE(missing.err.find("cannot find the program no-such-program"), std::string::npos);
 
-    RunResult usage = capture({"--fps", "0", "--", binDir() + "/glintdemo"});
+    RunResult usage = capture({"--scale", "9", "--", binDir() + "/glintdemo"});
     EXPECT_EQ(usage.exitCode, 1);
-    EXPECT_NE(usage.err.find("usage: demo-capture"), std::string::npos);
+    EXPECT_NE(usage.err.find("demo-capture: --scale takes 1 to 8 or auto: 9\nusage: demo-capture"), std::string::npos)
+        << usage.err;
 }
 
 }  // namespace

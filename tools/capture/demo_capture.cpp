@@ -1,13 +1,16 @@
 // demo-capture: records a program of this project as a video file.
 //
-//   demo-capture [--fps N|N/D] [--size WxH] [--from S] [--to S] [-o out.mp4] -- <program> [args]
+//   demo-capture [--fps N|N/D] [--size WxH] [--scale N|auto] [--msaa N] [--from S] [--to S] [-o out.mp4]
+//                -- <program> [args]
 //
 // The program runs headless under the fixed clock, in the current directory, always from its
 // start; --from and --to choose the stretch of show time that goes into the video. Its frames
 // stream through a FIFO into ffmpeg (H.264 when available) while it runs, its sound is recorded
 // through the platform's WAV sink, and the two are put together at the end. Every frame is
 // encoded once, in order, and the sound is cut at the same clock frames, so picture and sound
-// stay in step by construction.
+// stay in step by construction. The program draws at --scale times its size (with --size and no
+// --scale: the smallest scale that fills the frame) and with --msaa samples a pixel, through the
+// platform's DEMO_RENDER_SCALE and DEMO_MSAA.
 //
 // Exit codes: 0 the video was written; 1 wrong command line; 2 ffmpeg is missing; 3 the
 // program could not run, failed or showed no frame; 4 ffmpeg failed; 5 temporary files failed.
@@ -230,7 +233,8 @@ int main(int argc, char** argv) {
     if (!parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, &error)) {
         std::fprintf(stderr,
                      "demo-capture: %s\n"
-                     "usage: demo-capture [--fps N|N/D] [--size WxH] [--from S] [--to S] [-o out.mp4] -- <program> [args]\n",
+                     "usage: demo-capture [--fps N|N/D] [--size WxH] [--scale N|auto] [--msaa N] [--from S] [--to S]\n"
+                     "                    [-o out.mp4] -- <program> [args]\n",
                      error.c_str());
         return usage;
     }
@@ -280,6 +284,9 @@ int main(int argc, char** argv) {
     setVariable(environment, "DEMO_AUDIO", "wav:" + temporary.file("sound.wav"));
     if (options.sizeGiven)
         setVariable(environment, "DEMO_SIZE", std::to_string(options.width) + "x" + std::to_string(options.height));
+    if (std::string scale = renderScaleSetting(options); !scale.empty())
+        setVariable(environment, "DEMO_RENDER_SCALE", scale);
+    if (options.samples) setVariable(environment, "DEMO_MSAA", std::to_string(*options.samples));
     if (bounded) {
         setVariable(environment, "DEMO_CAPTURE_FRAMES", std::to_string(firstFrame) + "-" + std::to_string(endFrame - 1));
         setVariable(environment, "DEMO_KEYS", keysClosingAt(variable(environment, "DEMO_KEYS"), endFrame));

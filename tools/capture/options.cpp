@@ -69,6 +69,22 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
                 return false;
             }
             options.sizeGiven = true;
+        } else if (word == "--scale") {
+            if (!(v = value(word))) return false;
+            int scale = 0;
+            if (*v != "auto" && !parseInteger(*v, 1, 8, scale)) {
+                *error = "--scale takes 1 to 8 or auto: " + *v;
+                return false;
+            }
+            options.scale = *v == "auto" ? *v : std::to_string(scale);
+        } else if (word == "--msaa") {
+            if (!(v = value(word))) return false;
+            int samples = 0;
+            if (!parseInteger(*v, 0, 8, samples) || (samples != 0 && samples != 2 && samples != 4 && samples != 8)) {
+                *error = "--msaa takes 0, 2, 4 or 8 samples: " + *v;
+                return false;
+            }
+            options.samples = samples;
         } else if (word == "--from" || word == "--to") {
             if (!(v = value(word))) return false;
             double seconds = 0;
@@ -97,6 +113,11 @@ bool parseOptions(const std::vector<std::string>& words, Options& options, std::
         return false;
     }
     return true;
+}
+
+std::string renderScaleSetting(const Options& options) {
+    if (!options.scale.empty()) return options.scale;
+    return options.sizeGiven ? "auto" : "";
 }
 
 int64_t firstFrameAt(double seconds, const FrameRate& rate) {

@@ -16,6 +16,8 @@ struct Options {
     FrameRate rate;
     int width = 640, height = 480;
     bool sizeGiven = false;
+    std::string scale;                     // "1".."8" or "auto"; empty: auto with --size, else as the environment says
+    std::optional<int> samples;            // multisampling: 0, 2, 4 or 8
     double from = 0.0;                     // show seconds
     std::optional<double> to;              // show seconds; none: until the program ends
     std::string output;                    // empty: <program name>.mp4
@@ -25,6 +27,10 @@ struct Options {
 
 // Parses argv[1..]; false with a message naming the mistake.
 bool parseOptions(const std::vector<std::string>& words, Options& options, std::string* error);
+
+// The DEMO_RENDER_SCALE a capture runs the program with: --scale when given, else auto (the
+// smallest scale whose picture covers the frame) when --size is given; empty: left alone.
+std::string renderScaleSetting(const Options& options);
 
 // "N" or "N/D", each from 1 to 1000 (at most 1000 frames a second).
 bool parseFrameRate(const std::string& text, FrameRate& rate);

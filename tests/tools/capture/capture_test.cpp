@@ -27,13 +27,15 @@ Options parsed(const std::vector<std::string>& words) {
 }
 
 TEST(CaptureOptions, ReadsEveryOptionAndTheProgramAfterTheDashes) {
-    Options o = parsed({"--fps", "30000/1001", "--size", "1280x960", "--from", "12.5", "--to", "20", "-o", "x.mp4", "--",
-                        "korvo", "-d0", "--to"});
+    Options o = parsed({"--fps", "30000/1001", "--size", "1280x960", "--scale", "2", "--msaa", "4", "--from", "12.5",
+                        "--to", "20", "-o", "x.mp4", "--", "korvo", "-d0", "--to"});
     EXPECT_EQ(o.rate.numerator, 30000);
     EXPECT_EQ(o.rate.denominator, 1001);
     EXPECT_TRUE(o.sizeGiven);
     EXPECT_EQ(o.width, 1280);
     EXPECT_EQ(o.height, 960);
+    EXPECT_EQ(renderScaleSetting(o), "2");
+    EXPECT_EQ(o.samples, 4);
     EXPECT_DOUBLE_EQ(o.from, 12.5);
     ASSERT_TRUE(o.to.has_value());
     EXPECT_DOUBLE_EQ(*o.to, 20.0);
@@ -45,8 +47,16 @@ TEST(CaptureOptions, ReadsEveryOptionAndTheProgramAfterTheDashes) {
     EXPECT_EQ(defaults.rate.numerator, 30);
     EXPECT_EQ(defaults.rate.denominator, 1);
     EXPECT_FALSE(defaults.sizeGiven);
+    EXPECT_EQ(renderScaleSetting(defaults), "") << "the environment's, if any";
+    EXPECT_FALSE(defaults.samples.has_value());
     EXPECT_FALSE(defaults.to.has_value());
     EXPECT_TRUE(defaults.output.empty());
+
+    // A frame size without a scale is filled; a scale given stays, auto among them.
+    EXPECT_EQ(renderScaleSetting(parsed({"--size", "1920x1080", "--", "glintdemo"})), "auto");
+    EXPECT_EQ(renderScaleSetting(parsed({"--size", "1920x1080", "--scale", "1", "--", "glintdemo"})), "1");
+    EXPECT_EQ(renderScaleSetting(parsed({"--scale", "auto", "--", "glintdemo"})), "auto");
+    EXPECT_EQ(parsed({"--msaa", "0", "--", "glintdemo"}).samples, 0);
 }
 
 TEST(CaptureOptions, RefusesMistakesNamingThem) {
@@ -58,6 +68,10 @@ TEST(CaptureOptions, RefusesMistakesNamingThem) {
         {{"--fps", "30/0", "--", "p"}, "--fps"},     {{"--fps", "29.97", "--", "p"}, "--fps"},
         {{"--size", "641x480", "--", "p"}, "--size"}, {{"--size", "640", "--", "p"}, "--size"},
         {{"--from", "-1", "--", "p"}, "--from"},      {{"--to", "soon", "--", "p"}, "--to"},
+        {{"--scale", "0", "--", "p"}, "--scale"},     {{"--scale", "9", "--", "p"}, "--scale"},
+        {{"--scale", "Auto", "--", "p"}, "--scale"},  {{"--scale", "1.5", "--", "p"}, "--scale"},
+        {{"--msaa", "1", "--", "p"}, "--msaa"},       {{"--msaa", "16", "--", "p"}, "--msaa"},
+        {{"--msaa", "-4", "--", "p"}, "--msaa"},      {{"--msaa"}, "--msaa"},
         {{"--from", "5.01", "--to", "5.02", "--", "p"}, "--to"},
         {{"--fps"}, "--fps"},                          {{"--speed", "2", "--", "p"}, "--speed"},
         {{"--fps", "30"}, "program"},                  {{"--"}, "program"},
