@@ -5,11 +5,16 @@ without multisampling, and the speed of capturing glintdemo as a 1080p video.
 Each show runs with the fixed clock (so every run draws the same frames) and a frame timer
 linked in (bench-glintdemo-frames, bench-korvo-frames), which writes how long each frame took.
 glintdemo is moved from section to section with its own keys (Enter: 5 s ahead, Up: 1 s) and
-measured for a number of frames a second into each; korvo plays its demo-flow script from the
+measured for a number of frames in the middle of each; korvo plays its demo-flow script from the
 start and every frame is counted in the section it falls in.
 
+The capture is measured the same way, through demo-capture --size 1920x1080 (the scale that
+fills the frame, the H.264 encoder and the sound included): each section's frames a second, and
+from them the time a capture of the whole show takes. --capture-whole captures the whole show
+instead, as a user would, and times it.
+
   bench-render-scale [--glintdemo FOLDER] [--korvo FOLDER] [--scales 1,2,3] [--msaa 0,4]
-                     [--frames N] [--korvo-seconds S] [--capture-seconds S] [--no-capture]
+                     [--frames N] [--korvo-seconds S] [--no-capture] [--capture-whole]
 
 FOLDER is the working directory a show reads its data from (default: the sample content in
 build/content/<show>); a show whose folder lacks its data is left out, and says so.
@@ -19,11 +24,10 @@ import os
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 from pathlib import Path
 
-from show_runs import BIN, FPS, korvo_sections, run_show
+from show_runs import BIN, FPS, korvo_sections, load_average, run_show, show_environment, timed_run
 
 # glintdemo's sections: the windows of its timeline where the set of effects stays the same.
 GLINT_SECTIONS = [
@@ -48,12 +52,12 @@ def label(scale, msaa):
 
 
 def glint_plan(frames, settle=5):
-    """The key script that takes glintdemo to a second into each section, and the frames measured
+    """The key script that takes glintdemo to the middle of each section, and the frames measured
     there: (keys, [(section, first, last)])."""
     keys, windows = [], []
     frame, offset = 1, 0.0
     for name, start, end in GLINT_SECTIONS:
-        target = start + 1.0
+        target = max(start + 1.0, (start + end) / 2 - (frames + settle) / FPS / 2)
         delta = target - (frame / FPS + offset)
         fives = max(0, int(delta // 5))
         if fives:
@@ -92,36 +96,57 @@ def table(title, sections, results, configs):
         print(f"| {name} | " + " | ".join(cells) + " |")
 
 
-def capture_speed(program, folder, seconds, msaa):
-    """Captures glintdemo as a 1080p YUV stream (drained and dropped) at the scale that fills
-    the frame; returns (frames, wall seconds)."""
+def capture_sections(bin_dir, folder, frames, msaa):
+    """Captures glintdemo (with the frame timer) through demo-capture at 1920x1080, moved from
+    section to section as glint_plan says; returns the frames measured in each section and the
+    seconds each captured frame took."""
+    keys, windows = glint_plan(frames)
     with tempfile.TemporaryDirectory() as scratch:
-        fifo = os.path.join(scratch, "show.y4m")
-        os.mkfifo(fifo)
-        env = {k: v for k, v in os.environ.items() if not k.startswith("DEMO_")}
-        env.update({"DEMO_VIDEO": "headless", "DEMO_CLOCK": f"fixed:{FPS}", "DEMO_AUDIO": "none",
-                    "DEMO_SIZE": "1920x1080", "DEMO_RENDER_SCALE": "auto", "DEMO_MSAA": str(msaa),
-                    "DEMO_CAPTURE": fifo})
-        if seconds:
-            env["DEMO_KEYS"] = f"{int(seconds * FPS)}:ESCAPE"
-        drained = [0]
+        command = [str(bin_dir / "demo-capture"), "--size", "1920x1080", "--msaa", str(msaa),
+                   "-o", os.path.join(scratch, "sections.mp4"), "--", str(bin_dir / "bench-glintdemo-frames")]
+        return windows, timed_run(f"capture msaa {msaa}", command, folder, show_environment(keys), timeout=3 * 3600)
 
-        def drain():
-            with open(fifo, "rb") as stream:
-                while chunk := stream.read(1 << 20):
-                    drained[0] += len(chunk)
 
-        reader = threading.Thread(target=drain)
-        reader.start()
+def capture_whole(bin_dir, folder, msaa):
+    """Captures the whole glintdemo show through demo-capture at 1920x1080; returns its wall
+    seconds."""
+    with tempfile.TemporaryDirectory() as scratch:
+        command = [str(bin_dir / "demo-capture"), "--size", "1920x1080", "--msaa", str(msaa),
+                   "-o", os.path.join(scratch, "show.mp4"), "--", str(bin_dir / "glintdemo")]
         began = time.monotonic()
-        done = subprocess.run([str(program)], cwd=folder, env=env, stdout=subprocess.DEVNULL,
+        done = subprocess.run(command, cwd=folder, env=show_environment(None), stdout=subprocess.DEVNULL,
                               stderr=subprocess.PIPE, text=True)
-        wall = time.monotonic() - began
-        reader.join()
         if done.returncode != 0:
-            sys.exit(f"bench-render-scale: capture ended with {done.returncode}: {done.stderr.strip()}")
-        frame_bytes = 1920 * 1080 * 3 // 2 + len("FRAME\n")
-        return drained[0] // frame_bytes, wall
+            sys.exit(f"bench-render-scale: demo-capture ended with {done.returncode}: {done.stderr.strip()}")
+        wall = time.monotonic() - began
+        print(f"  whole capture msaa {msaa}: load average after it {load_average()}", flush=True)
+        return wall
+
+
+def capture_report(bin_dir, glint, frames, samples, whole):
+    print("\nglintdemo captured by demo-capture --size 1920x1080 (scale 3, H.264, with sound)", flush=True)
+    results = {msaa: capture_sections(bin_dir, glint, frames, msaa) for msaa in samples}
+    print("\n| section | seconds of show | " + " | ".join(f"fps msaa {m}" for m in samples) + " |")
+    print("|---|---|" + "---|" * len(samples))
+    sections = [(name, end - start) for name, start, end in GLINT_SECTIONS]
+    estimate = {msaa: 0.0 for msaa in samples}
+    for i, (name, length) in enumerate(sections):
+        cells = []
+        for msaa in samples:
+            windows, durations = results[msaa]
+            value = fps(durations, windows[i][1], windows[i][2])
+            estimate[msaa] += length * FPS / value
+            cells.append(f"{value:.2f}")
+        print(f"| {name} | {length:g} | " + " | ".join(cells) + " |")
+    shown = sum(length for _, length in sections)
+    for msaa in samples:
+        wall = estimate[msaa]
+        print(f"\nwhole show (msaa {msaa}), from the sections: {shown:g} s of show, {shown * FPS:.0f} frames in "
+              f"about {wall / 60:.0f} min, {shown * FPS / wall:.2f} frames a second, {shown / wall:.3f} x real time")
+    if whole:
+        for msaa in samples:
+            wall = capture_whole(bin_dir, glint, msaa)
+            print(f"\nwhole show captured (msaa {msaa}): {wall / 60:.1f} min, {258 * FPS / wall:.2f} frames a second")
 
 
 def main():
@@ -133,11 +158,12 @@ def main():
     parser.add_argument("--msaa", default="0,4")
     parser.add_argument("--frames", type=int, default=60, help="glintdemo frames measured per section")
     parser.add_argument("--korvo-seconds", type=float, default=600.0, help="korvo show time played at most")
-    parser.add_argument("--capture-seconds", type=float, default=0.0, help="show time captured (0: the whole show)")
     parser.add_argument("--no-capture", action="store_true")
+    parser.add_argument("--capture-whole", action="store_true", help="also capture the whole show and time it")
     args = parser.parse_args()
     configs = configurations([int(s) for s in args.scales.split(",")], [int(s) for s in args.msaa.split(",")])
-    print(f"bench-render-scale on {os.cpu_count()} processors; fixed clock at {FPS} frames a second, headless")
+    print(f"bench-render-scale on {os.cpu_count()} processors; fixed clock at {FPS} frames a second, headless",
+          flush=True)
 
     glint = Path(args.glintdemo)
     if (glint / "demo.dat").exists():
@@ -157,11 +183,8 @@ def main():
         print(f"\nkorvo: no demoflow.txt in {korvo}; left out")
 
     if not args.no_capture and (glint / "demo.dat").exists():
-        for msaa in sorted({0, max(int(s) for s in args.msaa.split(","))}):
-            frames, wall = capture_speed(BIN / "glintdemo", glint, args.capture_seconds, msaa)
-            print(f"\nglintdemo captured at 1920x1080 (auto scale{', msaa ' + str(msaa) if msaa else ''}): "
-                  f"{frames} frames in {wall:.1f} s, {frames / wall:.1f} frames a second, "
-                  f"{frames / wall / FPS:.2f} x real time")
+        samples = sorted({0, max(int(s) for s in args.msaa.split(","))})
+        capture_report(BIN, glint, args.frames, samples, args.capture_whole)
 
 
 if __name__ == "__main__":

@@ -6,36 +6,52 @@ import re
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 BIN = Path(__file__).resolve().parent
 FPS = 30   # the fixed clock's rate: frame n shows n/30 s of show time
 
 
-def run_show(program, folder, keys, scale, msaa, timeout):
-    """Runs a show headless; returns the seconds each presented frame took."""
+def load_average():
+    return " ".join(f"{value:.2f}" for value in os.getloadavg())
+
+
+def show_environment(keys, **settings):
+    """The environment of a headless run under the fixed clock, without sound, with `settings`
+    (DEMO_* names) and the key script `keys`."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith("DEMO_")}
+    env.update({"DEMO_VIDEO": "headless", "DEMO_CLOCK": f"fixed:{FPS}", "DEMO_AUDIO": "none"})
+    env.update({k: str(v) for k, v in settings.items()})
+    if keys:
+        env["DEMO_KEYS"] = keys
+    return env
+
+
+def timed_run(what, command, folder, env, timeout):
+    """Runs a command whose program has the frame timer linked in; returns the seconds each
+    presented frame took. Says how long the run took and the machine's load average after it
+    (other work on the machine slows the figures down)."""
     with tempfile.TemporaryDirectory() as scratch:
         times = os.path.join(scratch, "frames.txt")
-        env = {k: v for k, v in os.environ.items() if not k.startswith("DEMO_")}
-        env.update({
-            "DEMO_VIDEO": "headless",
-            "DEMO_CLOCK": f"fixed:{FPS}",
-            "DEMO_AUDIO": "none",
-            "DEMO_RENDER_SCALE": str(scale),
-            "DEMO_MSAA": str(msaa),
-            "BENCH_FRAME_TIMES": times,
-        })
-        if keys:
-            env["DEMO_KEYS"] = keys
-        done = subprocess.run([str(program)], cwd=folder, env=env, timeout=timeout,
+        began = time.monotonic()
+        done = subprocess.run(command, cwd=folder, env=dict(env, BENCH_FRAME_TIMES=times), timeout=timeout,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        print(f"  {what}: {time.monotonic() - began:.0f} s, load average after it {load_average()}", flush=True)
         if done.returncode != 0:
-            sys.exit(f"{Path(sys.argv[0]).name}: {program.name} ended with {done.returncode}: {done.stderr.strip()}")
+            sys.exit(f"{Path(sys.argv[0]).name}: {Path(command[0]).name} ended with {done.returncode}: "
+                     f"{done.stderr.strip()}")
         durations = {}
         for line in Path(times).read_text().splitlines():
             frame, seconds = line.split()
             durations[int(frame)] = float(seconds)
         return durations
+
+
+def run_show(program, folder, keys, scale, msaa, timeout):
+    """Runs a show headless; returns the seconds each presented frame took."""
+    env = show_environment(keys, DEMO_RENDER_SCALE=scale, DEMO_MSAA=msaa)
+    return timed_run(f"{program.name} x{scale} msaa {msaa}", [str(program)], folder, env, timeout)
 
 
 def korvo_sections(folder, seconds):
