@@ -27,7 +27,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from show_runs import BIN, FPS, korvo_sections, load_average, run_show, show_environment, timed_run
+from show_runs import BIN, FPS, korvo_sections, load_average, run_show, show_environment, timed_run, working_folder
 
 # glintdemo's sections: the windows of its timeline where the set of effects stays the same.
 GLINT_SECTIONS = [
@@ -114,8 +114,8 @@ def capture_whole(bin_dir, folder, msaa):
         command = [str(bin_dir / "demo-capture"), "--size", "1920x1080", "--msaa", str(msaa),
                    "-o", os.path.join(scratch, "show.mp4"), "--", str(bin_dir / "glintdemo")]
         began = time.monotonic()
-        done = subprocess.run(command, cwd=folder, env=show_environment(None), stdout=subprocess.DEVNULL,
-                              stderr=subprocess.PIPE, text=True)
+        done = subprocess.run(command, cwd=working_folder(folder, scratch), env=show_environment(None),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         if done.returncode != 0:
             sys.exit(f"bench-render-scale: demo-capture ended with {done.returncode}: {done.stderr.strip()}")
         wall = time.monotonic() - began

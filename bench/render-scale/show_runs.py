@@ -28,14 +28,31 @@ def show_environment(keys, **settings):
     return env
 
 
+# What korvo writes where it runs.
+WRITTEN = {"debug.log", "scenedump.txt"}
+
+
+def working_folder(folder, scratch):
+    """A folder of the run's own with the show's files linked in, so that what a program writes
+    where it runs stays out of the show's folder (and out of the tests that link its files)."""
+    work = os.path.join(scratch, "show")
+    os.mkdir(work)
+    for entry in Path(folder).iterdir():
+        if entry.name not in WRITTEN:
+            os.symlink(entry.resolve(), os.path.join(work, entry.name))
+    return work
+
+
 def timed_run(what, command, folder, env, timeout):
-    """Runs a command whose program has the frame timer linked in; returns the seconds each
-    presented frame took. Says how long the run took and the machine's load average after it
-    (other work on the machine slows the figures down)."""
+    """Runs a command whose program has the frame timer linked in, in a working folder of its own
+    with the files of `folder`; returns the seconds each presented frame took. Says how long the
+    run took and the machine's load average after it (other work on the machine slows the
+    figures down)."""
     with tempfile.TemporaryDirectory() as scratch:
         times = os.path.join(scratch, "frames.txt")
+        work = working_folder(folder, scratch)
         began = time.monotonic()
-        done = subprocess.run(command, cwd=folder, env=dict(env, BENCH_FRAME_TIMES=times), timeout=timeout,
+        done = subprocess.run(command, cwd=work, env=dict(env, BENCH_FRAME_TIMES=times), timeout=timeout,
                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         print(f"  {what}: {time.monotonic() - began:.0f} s, load average after it {load_average()}", flush=True)
         if done.returncode != 0:
