@@ -24,12 +24,9 @@ namespace lws = content::lws;
 class KorvoShow : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string sample = binDir() + "/../content/korvo";
-        if (!fileExists(sample + "/demoflow.txt")) GTEST_SKIP() << "no sample show in " << sample;
-        // korvo writes its log and scene dump where it runs: a folder of its own, the show's
-        // files linked in.
-        for (const auto& entry : std::filesystem::directory_iterator(sample))
-            std::filesystem::create_symlink(entry.path(), dir.file(entry.path().filename().string()));
+        if (!fileExists(sampleShow("korvo") + "/demoflow.txt")) GTEST_SKIP() << "no korvo sample show in the build";
+        // korvo writes its log and scene dump where it runs: a folder of its own.
+        linkSampleShow("korvo", dir.path());
     }
     RunResult play(const std::vector<std::string>& arguments, std::map<std::string, std::string> extra) {
         auto settings = headlessSettings(2);

@@ -13,8 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-std::string sampleFolder(const std::string& show) { return binDir() + "/../content/" + show; }
-
 // Runs `program` in `folder` at a render scale, its clock at `framesPerSecond`, and returns
 // the frames captured.
 std::vector<Image> framesAt(const std::string& program, const std::vector<std::string>& arguments,
@@ -58,7 +56,7 @@ void expectSameShow(const std::string& program, const std::vector<std::string>& 
 }
 
 TEST(RenderScale, GlintdemoLooksTheSameAtThreeTimesItsSize) {
-    std::string folder = sampleFolder("glintdemo");
+    std::string folder = sampleShow("glintdemo");
     if (!fileExists(folder + "/demo.dat")) GTEST_SKIP() << "no sample show in " << folder;
     // Into each part of the show with Enter held (5 s ahead at each frame), a frame captured
     // three frames after each jump: at 20, 61, 101, 141, 162, 202 and 242 s.
@@ -67,12 +65,10 @@ TEST(RenderScale, GlintdemoLooksTheSameAtThreeTimesItsSize) {
 }
 
 TEST(RenderScale, KorvoLooksTheSameAtThreeTimesItsSize) {
-    std::string sample = sampleFolder("korvo");
-    if (!fileExists(sample + "/demoflow.txt")) GTEST_SKIP() << "no sample show in " << sample;
-    // korvo appends to debug.log where it runs: a folder of its own, the show's files linked in.
+    if (!fileExists(sampleShow("korvo") + "/demoflow.txt")) GTEST_SKIP() << "no korvo sample show in the build";
+    // korvo appends to debug.log where it runs: a folder of its own.
     TempDir folder;
-    for (const auto& entry : std::filesystem::directory_iterator(sample))
-        std::filesystem::create_symlink(entry.path(), folder.file(entry.path().filename().string()));
+    linkSampleShow("korvo", folder.path());
     // A frame a second, the fewest frames drawn at three times the size: the title at 1 s, the
     // crystals at 10 s, the chrome ball with its halos and glass bubbles at 27 s.
     expectSameShow(binDir() + "/korvo", {}, folder.path(), "28:ESCAPE", {1, 10, 27}, 6.0, 1);

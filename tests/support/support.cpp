@@ -24,6 +24,19 @@ namespace testing_support {
 std::string binDir() { return std::string(DEMOS_BINARY_DIR) + "/bin"; }
 std::string sourceDir() { return DEMOS_SOURCE_DIR; }
 
+std::string sampleShow(const std::string& show) {
+    std::string path = std::string(DEMOS_BINARY_DIR) + "/content/" + show;
+    return std::filesystem::is_directory(path) ? path : std::string();
+}
+
+void linkSampleShow(const std::string& show, const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(sampleShow(show))) {
+        std::string name = entry.path().filename().string();
+        if (name == "debug.log" || name == "scenedump.txt") continue;
+        std::filesystem::create_symlink(entry.path(), folder + "/" + name);
+    }
+}
+
 std::string sharedTestdata() {
     std::string path = sourceDir() + "/../shared/testdata";
     return std::filesystem::is_directory(path) ? std::filesystem::canonical(path).string() : std::string();

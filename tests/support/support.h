@@ -29,6 +29,13 @@ private:
     std::string path_;
 };
 
+// The sample show the build generated into build/content/<show> ("" when it is absent), and its
+// files linked into `folder`, so a program can run there and write its log and scene dump
+// without touching the build's copy. Files a run of korvo left in the show's folder (its log and
+// scene dump) are not linked: a test writing through such a link would share it with others.
+std::string sampleShow(const std::string& show);
+void linkSampleShow(const std::string& show, const std::string& folder);
+
 struct RunResult {
     int exitCode = -1;      // the exit status, or 128 + signal number
     std::string out, err;
